@@ -1,0 +1,60 @@
+// The lab itself: the tool host looks like the machine the tool expects, and a
+// broadcast from it reaches every device host from the tool's address.
+// Runs inside the tool host (lab.sh run --device-hosts 2).
+
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QTest>
+#include <QUdpSocket>
+
+#include "protocol/wire.h"
+#include "support/devsimprocess.h"
+
+#include <memory>
+#include <vector>
+
+class LabTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void toolHostOffersFirstThenSecondAddressOnly()
+    {
+        const QNetworkInterface en0 = QNetworkInterface::interfaceFromName(QStringLiteral("en0"));
+        QVERIFY(en0.isValid());
+        QVERIFY(en0.flags().testFlag(QNetworkInterface::IsUp));
+        QStringList addresses;
+        for (const QNetworkAddressEntry &entry : en0.addressEntries())
+            addresses << entry.ip().toString();
+        QCOMPARE(addresses, (QStringList{QStringLiteral("192.168.147.100"), QStringLiteral("192.168.147.101")}));
+    }
+
+    void broadcastLeavesFromSecondAddressAndReachesEveryDeviceHost()
+    {
+        const QStringList deviceIps = qEnvironmentVariable("LAB_DEVICE_IPS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QVERIFY(!deviceIps.isEmpty());
+        std::vector<std::unique_ptr<DevsimProcess>> devsims;
+        for (int host = 1; host <= deviceIps.size(); ++host) {
+            devsims.push_back(std::make_unique<DevsimProcess>());
+            QVERIFY(devsims.back()->start({QStringLiteral("--count"), QStringLiteral("1")}, host));
+        }
+
+        QUdpSocket tool;
+        QVERIFY(tool.bind(QHostAddress::AnyIPv4, Wire::SearchPort));
+        const QByteArray search = Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, 0));
+        QCOMPARE(tool.writeDatagram(search, QHostAddress::Broadcast, Wire::SearchPort), qint64(search.size()));
+
+        for (auto &devsim : devsims) {
+            QVERIFY(devsim->waitForLog([&](const QList<QJsonObject> &) {
+                return !devsim->received(Wire::SearchPort).isEmpty();
+            }));
+            const QList<QJsonObject> got = devsim->received(Wire::SearchPort);
+            QCOMPARE(got.size(), 1);
+            QCOMPARE(got[0].value(QLatin1String("from")).toString(), QStringLiteral("192.168.147.101"));
+            QCOMPARE(DevsimProcess::hex(got[0]), search);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(LabTest)
+#include "tst_lab.moc"

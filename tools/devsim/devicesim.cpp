@@ -1,0 +1,210 @@
+#include "devicesim.h"
+
+#include <QJsonArray>
+#include <QNetworkDatagram>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace {
+
+// Large enough that a burst of thousands of commands is not dropped by devsim
+// itself; the kernel caps it at net.core.rmem_max / wmem_max.
+constexpr int SocketBufferBytes = 4 * 1024 * 1024;
+
+QJsonObject logEvent(const char *name)
+{
+    return QJsonObject{{QStringLiteral("event"), QLatin1String(name)}};
+}
+
+} // namespace
+
+DeviceSim::DeviceSim(const SimOptions &options, EventLog *log, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_log(log)
+    , m_searchSocket(new QUdpSocket(this))
+    , m_commandSocket(new QUdpSocket(this))
+{
+    m_devices.reserve(size_t(options.count));
+    for (int i = 0; i < options.count; ++i)
+        m_devices.emplace_back(i, options);
+    connect(m_searchSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_searchSocket, Wire::SearchPort); });
+    connect(m_commandSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_commandSocket, Wire::CommandPort); });
+}
+
+bool DeviceSim::start(QString *error)
+{
+    const std::pair<QUdpSocket *, quint16> sockets[] = {{m_searchSocket, Wire::SearchPort},
+                                                       {m_commandSocket, Wire::CommandPort}};
+    for (const auto &[socket, port] : sockets) {
+        if (!socket->bind(QHostAddress::AnyIPv4, port)) {
+            *error = QStringLiteral("cannot bind UDP port %1: %2").arg(port).arg(socket->errorString());
+            return false;
+        }
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SocketBufferBytes);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, SocketBufferBytes);
+    }
+    QJsonObject ready = logEvent("ready");
+    ready.insert(QStringLiteral("count"), int(m_devices.size()));
+    ready.insert(QStringLiteral("bound"), QJsonArray{Wire::SearchPort, Wire::CommandPort});
+    m_log->write(ready);
+    return true;
+}
+
+bool DeviceSim::control(const QString &line)
+{
+    const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() != 2 || (words[0] != QLatin1String("silent") && words[0] != QLatin1String("speak")))
+        return false;
+    bool ok = false;
+    const int index = words[1].toInt(&ok);
+    if (!ok || index < 0 || index >= int(m_devices.size()))
+        return false;
+    const bool silent = words[0] == QLatin1String("silent");
+    m_devices[size_t(index)].setSilent(silent);
+    QJsonObject done = logEvent(silent ? "silent" : "speak");
+    done.insert(QStringLiteral("device"), index);
+    m_log->write(done);
+    return true;
+}
+
+void DeviceSim::readPending(QUdpSocket *socket, quint16 port)
+{
+    // One readyRead may stand for many datagrams: read until none is left.
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        if (!datagram.isValid())
+            break;
+        dispatch(port, datagram);
+    }
+}
+
+void DeviceSim::dispatch(quint16 port, const QNetworkDatagram &datagram)
+{
+    const QByteArray data = datagram.data();
+    msg_head_t head;
+    if (Wire::read(data, 0, head)) {
+        if (port == Wire::SearchPort && head.cmd == Wire::SEARCH_DEVICE)
+            return onSearch(port, datagram);
+        if (port == Wire::SearchPort && head.cmd == Wire::SET_NETWORK && data.size() >= Wire::RecordDatagramSize)
+            return onSetNetwork(port, datagram);
+        if (port == Wire::CommandPort && head.cmd == Wire::RESET_DEVICE && data.size() >= Wire::RecordDatagramSize)
+            return onReset(port, datagram);
+    }
+    logReceived(port, datagram, -1);
+}
+
+void DeviceSim::onSearch(quint16 port, const QNetworkDatagram &datagram)
+{
+    logReceived(port, datagram, -1);
+    const QHostAddress sender = datagram.senderAddress();
+    for (const SimDevice &device : m_devices) {
+        if (!device.answersSearch())
+            continue;
+        const int index = device.index();
+        if (m_options.delayMs <= 0) {
+            answerSearch(index, sender);
+            continue;
+        }
+        const int delay = int(QRandomGenerator::global()->bounded(quint32(m_options.delayMs) + 1));
+        QTimer::singleShot(delay, this, [this, index, sender] { answerSearch(index, sender); });
+    }
+}
+
+void DeviceSim::answerSearch(int index, const QHostAddress &sender)
+{
+    const SimDevice &device = m_devices[size_t(index)];
+    const QHostAddress to = device.answersBroadcast() ? QHostAddress(QHostAddress::Broadcast) : sender;
+    const quint16 toPort = device.answersBroadcast() ? Wire::BroadcastAnswerPort : Wire::PrivateAnswerPort;
+    const QByteArray answer = Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, Wire::RecordSize), device.record());
+    // Devices answer from their search port.
+    const qint64 sent = m_searchSocket->writeDatagram(answer, to, toPort);
+    QJsonObject logged = logEvent("answer");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("to"), to.toString());
+    logged.insert(QStringLiteral("port"), toPort);
+    logged.insert(QStringLiteral("size"), answer.size());
+    if (sent != answer.size())
+        logged.insert(QStringLiteral("error"), m_searchSocket->errorString());
+    m_log->write(logged);
+}
+
+void DeviceSim::onSetNetwork(quint16 port, const QNetworkDatagram &datagram)
+{
+    msg_broadcast_t request;
+    Wire::read(datagram.data(), Wire::HeadSize, request);
+    const int index = findByMac(Wire::readText(request.mac));
+    logReceived(port, datagram, index);
+    if (index < 0)
+        return;
+    const QString ip = Wire::readText(request.ip);
+    const QString mask = Wire::readText(request.mask);
+    const QString gateway = Wire::readText(request.gateway);
+    const QString dns = Wire::readText(request.dns);
+    m_devices[size_t(index)].setNetwork(ip, mask, gateway, dns, request.dhcp);
+    QJsonObject logged = logEvent("set_network");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("ip"), ip);
+    logged.insert(QStringLiteral("mask"), mask);
+    logged.insert(QStringLiteral("gateway"), gateway);
+    logged.insert(QStringLiteral("dns"), dns);
+    logged.insert(QStringLiteral("dhcp"), int(request.dhcp));
+    m_log->write(logged);
+}
+
+void DeviceSim::onReset(quint16 port, const QNetworkDatagram &datagram)
+{
+    msg_broadcast_t request;
+    Wire::read(datagram.data(), Wire::HeadSize, request);
+    // The repair sweep knows only addresses, so its records carry an ip and no mac.
+    const QString mac = Wire::readText(request.mac);
+    const bool byMac = !mac.isEmpty();
+    const int index = byMac ? findByMac(mac) : findByIp(Wire::readText(request.ip));
+    logReceived(port, datagram, index);
+    if (index < 0)
+        return;
+    if (m_options.factoryReset)
+        m_devices[size_t(index)].restoreFactory();
+    QJsonObject logged = logEvent("reset");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("by"), byMac ? QStringLiteral("mac") : QStringLiteral("ip"));
+    logged.insert(QStringLiteral("factory"), m_options.factoryReset);
+    m_log->write(logged);
+}
+
+void DeviceSim::logReceived(quint16 port, const QNetworkDatagram &datagram, int device)
+{
+    const QByteArray data = datagram.data();
+    quint16 cmd = 0;
+    QJsonObject logged = logEvent("recv");
+    logged.insert(QStringLiteral("port"), port);
+    logged.insert(QStringLiteral("cmd"), Wire::read(data, 0, cmd) ? int(cmd) : -1);
+    logged.insert(QStringLiteral("size"), data.size());
+    logged.insert(QStringLiteral("from"), datagram.senderAddress().toString());
+    logged.insert(QStringLiteral("hex"), QString::fromLatin1(data.toHex()));
+    logged.insert(QStringLiteral("device"), device);
+    m_log->write(logged);
+}
+
+int DeviceSim::findByMac(const QString &mac) const
+{
+    if (mac.isEmpty())
+        return -1;
+    for (const SimDevice &device : m_devices) {
+        if (device.mac() == mac)
+            return device.index();
+    }
+    return -1;
+}
+
+int DeviceSim::findByIp(const QString &ip) const
+{
+    if (ip.isEmpty())
+        return -1;
+    for (const SimDevice &device : m_devices) {
+        if (device.ip() == ip)
+            return device.index();
+    }
+    return -1;
+}

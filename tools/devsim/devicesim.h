@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+#include "eventlog.h"
+#include "simdevice.h"
+#include "simoptions.h"
+
+class QNetworkDatagram;
+class QUdpSocket;
+
+// The devices and their two listening sockets: devices hear searches and
+// network settings on 18152, reset, update and encoding commands on 18154.
+// Each command the devices understand has its own handler.
+class DeviceSim : public QObject
+{
+    Q_OBJECT
+
+public:
+    DeviceSim(const SimOptions &options, EventLog *log, QObject *parent = nullptr);
+
+    // Binds both ports and logs "ready"; false with a message when a port is taken.
+    bool start(QString *error);
+    // One line of the control channel ("silent I", "speak I"); false when not understood.
+    bool control(const QString &line);
+
+private:
+    void readPending(QUdpSocket *socket, quint16 port);
+    void dispatch(quint16 port, const QNetworkDatagram &datagram);
+
+    void onSearch(quint16 port, const QNetworkDatagram &datagram);
+    void onSetNetwork(quint16 port, const QNetworkDatagram &datagram);
+    void onReset(quint16 port, const QNetworkDatagram &datagram);
+
+    void answerSearch(int device, const QHostAddress &sender);
+    void logReceived(quint16 port, const QNetworkDatagram &datagram, int device);
+    int findByMac(const QString &mac) const;
+    int findByIp(const QString &ip) const;
+
+    SimOptions m_options;
+    EventLog *m_log;
+    std::vector<SimDevice> m_devices;
+    QUdpSocket *m_searchSocket;
+    QUdpSocket *m_commandSocket;
+};

@@ -1,0 +1,84 @@
+#include "simoptions.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+bool parseInt(const QString &text, int min, int max, int *out)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < min || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+} // namespace
+
+bool SimOptions::parse(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulates video recorders and IP cameras that answer the search tool over UDP."));
+    parser.addHelpOption();
+    const QCommandLineOption countOpt(QStringLiteral("count"), QStringLiteral("Number of devices."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption firstIpOpt(QStringLiteral("first-ip"), QStringLiteral("Address of device 0; device i gets this + i."), QStringLiteral("A.B.C.D"), QStringLiteral("192.168.147.20"));
+    const QCommandLineOption macOpt(QStringLiteral("mac-prefix"), QStringLiteral("First four MAC bytes; the last two are the device index."), QStringLiteral("XX:XX:XX:XX"), macPrefix);
+    const QCommandLineOption versionOpt(QStringLiteral("version"), QStringLiteral("Firmware version text of every device (default V3.2.1.<index>)."), QStringLiteral("TEXT"));
+    const QCommandLineOption maskOpt(QStringLiteral("mask"), QStringLiteral("Network mask."), QStringLiteral("A.B.C.D"), mask);
+    const QCommandLineOption gatewayOpt(QStringLiteral("gateway"), QStringLiteral("Gateway."), QStringLiteral("A.B.C.D"), gateway);
+    const QCommandLineOption dnsOpt(QStringLiteral("dns"), QStringLiteral("DNS server."), QStringLiteral("A.B.C.D"), dns);
+    const QCommandLineOption ipModeOpt(QStringLiteral("ipmode"), QStringLiteral("Address mode: 0 DHCP, 1 static."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption h264Opt(QStringLiteral("h264"), QStringLiteral("Encoding: 1 H.264, 0 H.265."), QStringLiteral("0|1"), QStringLiteral("1"));
+    const QCommandLineOption replyOpt(QStringLiteral("reply"), QStringLiteral("How answers travel: broadcast to port 18153, unicast to the sender's port 18155, or mixed (even indices broadcast, odd unicast)."), QStringLiteral("broadcast|unicast|mixed"), QStringLiteral("broadcast"));
+    const QCommandLineOption delayOpt(QStringLiteral("delay-ms"), QStringLiteral("Each device delays each answer by a random 0..MAX ms."), QStringLiteral("MAX"), QStringLiteral("0"));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Comma list of device indices that never answer searches."), QStringLiteral("LIST"));
+    const QCommandLineOption factoryOpt(QStringLiteral("factory-reset"), QStringLiteral("A reset device goes back to its factory record."));
+    const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Write the JSON event log here instead of standard output."), QStringLiteral("FILE"));
+    parser.addOptions({countOpt, firstIpOpt, macOpt, versionOpt, maskOpt, gatewayOpt, dnsOpt, ipModeOpt,
+                       h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt});
+    parser.process(arguments);   // exits on --help and on unknown options
+
+    auto fail = [error](const QString &message) { *error = message; return false; };
+
+    // Two index bytes end each MAC, so at most 65536 devices.
+    if (!parseInt(parser.value(countOpt), 0, 65536, &count))
+        return fail(QStringLiteral("--count must be 0..65536"));
+    QHostAddress first;
+    if (!first.setAddress(parser.value(firstIpOpt)) || first.protocol() != QAbstractSocket::IPv4Protocol)
+        return fail(QStringLiteral("--first-ip must be an IPv4 address"));
+    firstIp = first.toIPv4Address();
+    macPrefix = parser.value(macOpt);
+    version = parser.value(versionOpt);
+    mask = parser.value(maskOpt);
+    gateway = parser.value(gatewayOpt);
+    dns = parser.value(dnsOpt);
+    int number = 0;
+    if (!parseInt(parser.value(ipModeOpt), 0, 65535, &number))
+        return fail(QStringLiteral("--ipmode must be 0..65535"));
+    ipMode = quint16(number);
+    if (!parseInt(parser.value(h264Opt), 0, 1, &number))
+        return fail(QStringLiteral("--h264 must be 0 or 1"));
+    h264 = quint8(number);
+    const QString replyText = parser.value(replyOpt);
+    if (replyText == QLatin1String("broadcast"))
+        reply = Reply::Broadcast;
+    else if (replyText == QLatin1String("unicast"))
+        reply = Reply::Unicast;
+    else if (replyText == QLatin1String("mixed"))
+        reply = Reply::Mixed;
+    else
+        return fail(QStringLiteral("--reply must be broadcast, unicast or mixed"));
+    if (!parseInt(parser.value(delayOpt), 0, 600000, &delayMs))
+        return fail(QStringLiteral("--delay-ms must be 0..600000"));
+    const QStringList silentList = parser.value(silentOpt).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &item : silentList) {
+        if (!parseInt(item.trimmed(), 0, 65535, &number))
+            return fail(QStringLiteral("--silent takes a comma list of device indices"));
+        silent.insert(number);
+    }
+    factoryReset = parser.isSet(factoryOpt);
+    logPath = parser.value(logOpt);
+    return true;
+}
