@@ -1,0 +1,379 @@
+#include "connect.h"
+
+#include <QUdpSocket>
+
+#include <cstring>
+
+#include "protocol/adminservice.h"
+#include "protocol/localip.h"
+#include "protocol/timeoutitem.h"
+#include "registry/dev.h"
+#include "registry/devs.h"
+
+namespace {
+
+// A burst of answers from a large site must fit in the kernel's queue until
+// the event loop reads them.
+constexpr int AnswerSocketBufferBytes = 8 * 1024 * 1024;
+
+// setAllIp() numbers hosts by registry position + 2; positions past this one
+// would leave 192.168.147.2 .. .254.
+constexpr int LastAssignablePosition = 252;
+
+QUdpSocket *boundSocket(quint16 port)
+{
+    auto *socket = new QUdpSocket;
+    socket->bind(QHostAddress(QHostAddress::AnyIPv4), port);   // a failed bind is not reported
+    return socket;
+}
+
+} // namespace
+
+Connect *Connect::s_instance = nullptr;
+
+Connect::Connect(QObject *parent)
+    : QObject(parent)
+{
+    if (s_instance)
+        return;   // a second engine stays inert: no sockets, no timers
+    s_instance = this;
+    Wire::registerMetaTypes();
+    qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
+
+    sendSocket = boundSocket(Wire::SearchPort);
+    broadCastSocket = boundSocket(Wire::BroadcastAnswerPort);
+    commandSocket = boundSocket(Wire::CommandPort);
+    privateSocket = boundSocket(Wire::PrivateAnswerPort);
+    broadCastSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, AnswerSocketBufferBytes);
+    privateSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, AnswerSocketBufferBytes);
+    connect(broadCastSocket, SIGNAL(readyRead()), this, SLOT(receiveBroadCast()));
+    connect(privateSocket, SIGNAL(readyRead()), this, SLOT(receivePrivate()));
+
+    initTcpServer();
+
+    connect(&autoSearchTimer, SIGNAL(timeout()), this, SLOT(autoSearch()));
+    autoSearchTimer.start(10000);
+    connect(&sendTimer, SIGNAL(timeout()), this, SLOT(sendFile()));
+    sendTimer.start(5);
+}
+
+Connect::~Connect()
+{
+    qDeleteAll(timeoutList);
+    timeoutList.clear();
+    resetUpdate();
+    delete sendSocket;
+    delete broadCastSocket;
+    delete commandSocket;
+    delete privateSocket;
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+Connect *Connect::instance()
+{
+    if (!s_instance)
+        new Connect;
+    return s_instance;
+}
+
+void Connect::sendTo(quint16 port, const char *data, int size)
+{
+    if (sendSocket)
+        sendSocket->writeDatagram(data, size, QHostAddress(QHostAddress::Broadcast), port);
+}
+
+void Connect::sendToSearchPort(const char *data, int size)
+{
+    sendTo(Wire::SearchPort, data, size);
+}
+
+void Connect::sendToCommandPort(const char *data, int size)
+{
+    sendTo(Wire::CommandPort, data, size);
+}
+
+void Connect::search()
+{
+    ++searchNum;
+    const QByteArray request = Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, 0));
+    sendToSearchPort(request.constData(), request.size());
+    emit sendMsg(searchNum);
+    AdminService::instance()->debug(QStringLiteral("[S]search"), AdminService::Sent);
+}
+
+void Connect::searchWithRetry()
+{
+    search();
+    addTimeout(Wire::SEARCH_DEVICE, &Connect::searchWithRetry);
+}
+
+void Connect::setAutoSearch(bool on)
+{
+    autoSearchOn = on;
+    if (on && !updating)
+        search();
+}
+
+bool Connect::isAutoSearch() const
+{
+    return autoSearchOn;
+}
+
+void Connect::autoSearch()
+{
+    if (autoSearchOn && !updating)
+        search();
+}
+
+void Connect::cleanSearch()
+{
+    emit cleanListMsg();
+    Devs::instance()->clear();
+    search();
+}
+
+QHostAddress Connect::getLocalIp() const
+{
+    return LocalIp::choose(LocalIp::hostInterfaces());
+}
+
+void Connect::receiveBroadCast()
+{
+    readDatagram(broadCastSocket, true);
+}
+
+void Connect::receivePrivate()
+{
+    readDatagram(privateSocket, false);
+}
+
+void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
+{
+    ++receiveNum;
+    const qint64 size = socket->pendingDatagramSize();
+    if (size < 0)
+        return;
+    QByteArray datagram(int(size), '\0');
+    QHostAddress sender;
+    const qint64 read = socket->readDatagram(datagram.data(), datagram.size(), &sender);
+    if (read < 0)
+        return;
+    datagram.truncate(int(read));
+
+    if (sender.isEqual(getLocalIp(), QHostAddress::TolerantConversion))
+        return;   // our own broadcast
+
+    msg_head_t head;
+    if (!Wire::read(datagram, 0, head)) {
+        // Too short to say what it is: nothing to dispatch, but say what was lost.
+        AdminService::instance()->debug(QStringLiteral("[E]drop short datagram,size:") + QString::number(datagram.size())
+                                            + QStringLiteral(",from:") + sender.toString(),
+                                        AdminService::Error);
+        return;
+    }
+    act(isBroadCast, head, datagram, sender, Wire::BroadcastAnswerPort);
+}
+
+void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, QHostAddress senderAdr, int port)
+{
+    AdminService *log = AdminService::instance();
+    switch (recMsgHead.cmd) {
+    case Wire::SEARCH_DEVICE: {
+        msg_broadcast_t record;
+        if (!Wire::read(datagram, Wire::HeadSize, record)) {
+            // A cut-off record would give the registry a device with a
+            // half-empty identity; drop it and let the next search bring it.
+            log->debug(QStringLiteral("[E]drop short search answer,size:") + QString::number(datagram.size())
+                           + QStringLiteral(",from:") + senderAdr.toString(),
+                       AdminService::Error);
+            return;
+        }
+        log->debug(QStringLiteral("[R]search msg from:") + senderAdr.toString(), AdminService::Received);
+        removeTimeout(recMsgHead);   // an answer ends a repeating search
+        emit receiveMsg(senderAdr, receiveNum, record, port);
+        return;
+    }
+    case Wire::UPDATE_BEGIN:
+        log->debug(QStringLiteral("[R]update begin,from:") + senderAdr.toString(), AdminService::Received);
+        emit updateBeginMsg();
+        return;
+    case Wire::CHANGE_COMPRESS_TYPE:
+        emit getSetVideoSuccessMsg(recMsgHead.result);
+        return;
+    default:
+        log->debug((isBroadCast ? QStringLiteral("[R]unresponse [B]broadcast msg:") : QStringLiteral("[R]unresponse [P]private msg:"))
+                       + QString::number(recMsgHead.cmd) + QStringLiteral("from:") + senderAdr.toString(),
+                   AdminService::Received);
+        return;
+    }
+}
+
+// ---- Device commands ----
+
+void Connect::sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
+                             const QString &dns, bool dhcp)
+{
+    // A fresh record: the device recognises the command by its mac alone.
+    msg_broadcast_t record = Wire::emptyRecord();
+    std::memcpy(record.mac, target.mac, sizeof record.mac);
+    Wire::writeText(record.ip, ip);
+    Wire::writeText(record.mask, mask);
+    Wire::writeText(record.gateway, gateway);
+    Wire::writeText(record.dns, dns);
+    record.dhcp = dhcp ? 1 : 0;
+    const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::SET_NETWORK, Wire::RecordSize), record);
+    sendToSearchPort(bytes.constData(), bytes.size());
+}
+
+void Connect::changeNet(QString ip, QString mask, QString gateway, QString dns, bool dhcp)
+{
+    Dev *dev = Devs::instance()->getSelected();
+    if (!dev)
+        return;
+    sendSetNetwork(dev->info, ip, mask, gateway, dns, dhcp);
+    emit sendNetEditMsg();
+    AdminService::instance()->debug(QStringLiteral("[S]change net to:") + ip, AdminService::Sent);
+}
+
+void Connect::setAllIp()
+{
+    Devs *devs = Devs::instance();
+    int i = 0;
+    while (Dev *dev = devs->nextOnline(i)) {
+        if (i > LastAssignablePosition) {
+            // Past .254 the numbering has no host address left; such a device
+            // keeps its address rather than get a broadcast or foreign one.
+            AdminService::instance()->debug(QStringLiteral("[E]no free address for:") + Wire::readText(dev->info.mac),
+                                            AdminService::Error);
+            ++i;
+            continue;
+        }
+        sendSetNetwork(dev->info, QStringLiteral("192.168.147.") + QString::number(i + 2), QStringLiteral("255.255.255.0"),
+                       QStringLiteral("192.168.147.1"), QStringLiteral("192.168.147.1"), false);
+        ++i;
+    }
+    search();
+}
+
+// The record as given, then 276 zero bytes.
+void Connect::sendReset(const msg_broadcast_t &record)
+{
+    const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::RESET_DEVICE, Wire::RecordSize), record, Wire::RecordSize);
+    sendToCommandPort(bytes.constData(), bytes.size());
+}
+
+void Connect::resetDevice(const msg_broadcast_t &record)
+{
+    sendReset(record);
+    emit sendResetMsg();
+    // The ip text goes through the address parser: a text that is no address logs as empty.
+    AdminService::instance()->debug(QStringLiteral("[S]reset to:") + QHostAddress(Wire::readText(record.ip)).toString(),
+                                    AdminService::Sent);
+}
+
+void Connect::reset()
+{
+    if (Dev *dev = Devs::instance()->getSelected())
+        resetDevice(dev->info);
+}
+
+void Connect::resetAll()
+{
+    const QList<Dev *> devices = Devs::instance()->getDevList();
+    for (Dev *dev : devices)
+        resetDevice(dev->info);
+}
+
+void Connect::resetFailSearch()
+{
+    for (const QString &subnet : {QStringLiteral("192.168.147."), QStringLiteral("192.168.2.")}) {
+        for (int host = 2; host <= 49; ++host) {
+            const QString address = subnet + QString::number(host);
+            msg_broadcast_t record = Wire::emptyRecord();
+            Wire::writeText(record.ip, address);
+            sendReset(record);
+            AdminService::instance()->debug(QStringLiteral("[S]reset fail to:") + address, AdminService::Sent);
+        }
+    }
+}
+
+void Connect::changeCompressType(bool h264)
+{
+    Dev *dev = Devs::instance()->getSelected();
+    if (!dev)
+        return;
+    msg_broadcast_t record = dev->info;
+    record.h264 = h264 ? 1 : 0;
+    const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::CHANGE_COMPRESS_TYPE, Wire::RecordSize), record);
+    sendToCommandPort(bytes.constData(), bytes.size());
+}
+
+void Connect::sendUpdateRequest(Dev *dev)
+{
+    if (!dev)
+        return;
+    updating = true;
+    msg_broadcast_t record = dev->info;
+    Wire::writeText(record.mask, getLocalIp().toString());
+    const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, Wire::RecordSize), record);
+    sendToCommandPort(bytes.constData(), bytes.size());
+}
+
+// ---- Request timeouts ----
+
+void Connect::addTimeout(int cmd, void (Connect::*callback)())
+{
+    for (int i = 0; i < timeoutList.size(); ++i) {
+        TimeoutItem *old = timeoutList.at(i);
+        if (old->cmd != cmd)
+            continue;
+        // The budget carries over to the renewed item.
+        auto *item = new TimeoutItem(cmd, old->count, callback);
+        connect(item, SIGNAL(timeoutMsg(TimeoutItem*)), this, SLOT(timeoutMax(TimeoutItem*)));
+        item->start(timeoutInterval);
+        timeoutList[i] = item;
+        old->deleteLater();   // we may be inside old's own timer handler
+        return;
+    }
+    auto *item = new TimeoutItem(cmd, timeoutCount, callback);
+    connect(item, SIGNAL(timeoutMsg(TimeoutItem*)), this, SLOT(timeoutMax(TimeoutItem*)));
+    item->start(timeoutInterval);
+    timeoutList.append(item);
+}
+
+bool Connect::hasTimeout(int cmd) const
+{
+    for (const TimeoutItem *item : timeoutList) {
+        if (item->cmd == cmd)
+            return true;
+    }
+    return false;
+}
+
+void Connect::removeTimeout(int cmd)
+{
+    for (int i = timeoutList.size() - 1; i >= 0; --i) {
+        if (timeoutList.at(i)->cmd == cmd)
+            timeoutList.takeAt(i)->deleteLater();
+    }
+}
+
+void Connect::removeTimeout(msg_head_t header)
+{
+    quint32 code;
+    std::memcpy(&code, &header, sizeof code);   // cmd and result as one little-endian word
+    removeTimeout(int(code));
+}
+
+void Connect::timeoutMax(TimeoutItem *item)
+{
+    if (item->cmd == Wire::SEARCH_DEVICE)
+        AdminService::instance()->debug(QStringLiteral("[E]search device timeout"), AdminService::Error);
+    for (int i = 0; i < timeoutList.size(); ++i) {
+        if (timeoutList.at(i)->cmd == item->cmd) {
+            timeoutList.takeAt(i)->deleteLater();   // still inside its own signal
+            return;
+        }
+    }
+}

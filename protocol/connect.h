@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "protocol/wire.h"
+#include "update/commpackhead.h"
+
+class Dev;
+class File;
+class QUdpSocket;
+class TcpServer;
+class TimeoutItem;
+
+// One device that connected back to the update server.
+struct UpdateClient
+{
+    int descriptor = 0;
+    File *file = nullptr;   // the package being sent; null until the device asks for it
+};
+
+// The protocol engine: owns the four UDP sockets and the TCP update server,
+// sends searches and device commands by broadcast, and turns what devices send
+// back into signals. Everything runs on the GUI thread.
+class Connect final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Connect)
+
+public:
+    explicit Connect(QObject *parent = nullptr);
+    ~Connect() override;
+
+    static Connect *instance();
+
+    void search();
+    // A search that repeats every timeoutInterval until an answer comes or the retry budget is spent.
+    void searchWithRetry();
+    void setAutoSearch(bool on);
+    bool isAutoSearch() const;
+    void cleanSearch();
+    QHostAddress getLocalIp() const;
+    void sendToSearchPort(const char *data, int size);
+    void sendToCommandPort(const char *data, int size);
+
+    // Device commands; the ones on the selected device do nothing without a selection.
+    void changeNet(QString ip, QString mask, QString gateway, QString dns, bool dhcp);
+    void setAllIp();
+    void reset();
+    void resetAll();
+    void resetFailSearch();
+    void changeCompressType(bool h264);
+    void sendUpdateRequest(Dev *dev);
+
+    // Request timeouts.
+    void addTimeout(int cmd, void (Connect::*callback)());
+    bool hasTimeout(int cmd) const;
+    void removeTimeout(int cmd);
+    void removeTimeout(msg_head_t header);
+    int pendingTimeouts() const { return timeoutList.size(); }
+
+    // Firmware update: one device, or every online device in turn.
+    void startUpdate(QString path);
+    void startAllUpdate(QString path);
+
+    // Transfer side.
+    void initTcpServer();
+    void resetUpdate();
+    // How long an update run may go without a sign of life from its device
+    // before it is given up with updateTimeOutMsg().
+    void setUpdateTimeout(int ms);
+    bool isUpdating() const { return updating; }
+    int clientCount() const { return clientList.size(); }
+
+    int searchCount() const { return searchNum; }
+    int receiveCount() const { return receiveNum; }
+
+    bool event(QEvent *e) override;
+
+signals:
+    void sendMsg(int);
+    void receiveMsg(QHostAddress, int, msg_broadcast_t, int);
+    void sendNetEditMsg();
+    void sendStartUpdateMsg(QString);
+    void sendUpdateMsg(int, int);
+    void sendChangeCompressTypeMsg();
+    void sendGetVideoParamMsg();
+    void updateErrorMsg();
+    void sendResetMsg();
+    void setVideoParamMsg();
+    void updateTimeOutMsg();
+    void sendGetHardwareStatusMsg();
+    void getSetVideoSuccessMsg(int);
+    void updateBeginMsg();
+    void newConnectMsg(int);
+    void sendFinishMsg(int);
+    void updateFinishMsg(int);
+    void updateAllFinishMsg();
+    void cleanListMsg();
+
+public slots:
+    void autoSearch();
+    void receiveBroadCast();
+    void receivePrivate();
+    void receiveTcp(int descriptor);
+    void act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, QHostAddress senderAdr, int port);
+    void tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram);
+    void timeoutMax(TimeoutItem *item);
+    void newConnect(int descriptor);
+    void disConnected(int descriptor);
+    void sendFile();
+
+private slots:
+    void giveUpUpdate();
+    void keepUpdateAlive();
+
+private:
+    void readDatagram(QUdpSocket *socket, bool isBroadCast);
+    void sendReset(const msg_broadcast_t &record);
+    void resetDevice(const msg_broadcast_t &record);
+    UpdateClient *clientOf(int descriptor) const;
+    void startSendFile(int descriptor);
+    void sendPacket(UpdateClient *client);
+    void chainStep();
+    void sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
+                        const QString &dns, bool dhcp);
+    void sendTo(quint16 port, const char *data, int size);
+
+    static Connect *s_instance;
+
+    // UDP side
+    bool autoSearchOn = false;
+    QUdpSocket *sendSocket = nullptr;
+    QUdpSocket *broadCastSocket = nullptr;
+    QUdpSocket *commandSocket = nullptr;
+    QUdpSocket *privateSocket = nullptr;
+    int searchNum = 0;
+    int receiveNum = 0;
+    int timeoutInterval = 500;
+    int timeoutCount = 10;
+    QTimer autoSearchTimer;
+    QList<TimeoutItem *> timeoutList;
+
+    // Transfer side
+    TcpServer *tcpServer = nullptr;
+    QList<UpdateClient *> clientList;
+    QMutex clientMutex;
+    QTimer sendTimer;
+    int sendIndex = 0;
+    int packetTotal = 0;
+    int packetSent = 0;
+    QString updatePath;
+    bool updating = false;
+    int allUpdateIndex = 0;
+    // A single update stands alone: only "All Update" starts a chain.
+    bool allUpdate = false;
+    QTimer updateWatchdog;
+    // Bytes of a TCP message not yet complete, per connection: devices may
+    // split a 44-byte header over several reads or join two in one.
+    QHash<int, QByteArray> tcpPending;
+};
