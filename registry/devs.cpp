@@ -1,0 +1,141 @@
+#include "devs.h"
+
+#include <cstring>
+
+#include "protocol/connect.h"
+#include "registry/dev.h"
+
+Devs *Devs::s_instance = nullptr;
+
+namespace {
+
+// The mac text: up to the first NUL, never past the 24-byte field.
+bool sameMac(const msg_broadcast_t &a, const msg_broadcast_t &b)
+{
+    const size_t lengthA = strnlen(a.mac, sizeof a.mac);
+    const size_t lengthB = strnlen(b.mac, sizeof b.mac);
+    return lengthA == lengthB && std::memcmp(a.mac, b.mac, lengthA) == 0;
+}
+
+} // namespace
+
+Devs::Devs(QObject *parent)
+    : QObject(parent)
+    , connect(Connect::instance())
+{
+    if (s_instance)
+        return;   // a second registry stays inert and unconnected
+    s_instance = this;
+    QObject::connect(connect, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)),
+                     this, SLOT(loadDev(QHostAddress,int,msg_broadcast_t,int)));
+    QObject::connect(connect, SIGNAL(sendMsg(int)), this, SLOT(updateOnline()));
+}
+
+Devs::~Devs()
+{
+    if (s_instance != this)
+        return;
+    clear();
+    s_instance = nullptr;
+}
+
+Devs *Devs::instance()
+{
+    if (!s_instance)
+        new Devs;
+    return s_instance;
+}
+
+QList<Dev *> Devs::getDevList() const
+{
+    return devList;
+}
+
+Dev *Devs::getSelected() const
+{
+    return selected;
+}
+
+int Devs::getSelectedChannel() const
+{
+    return selectedChannel;
+}
+
+void Devs::selectDev(int row)
+{
+    if (row < 0 || row >= devList.size())
+        return;
+    selected = devList.at(row);
+    selectedChannel = -1;
+    emit selectDevMsg();
+}
+
+void Devs::selectChannel(int row, int channel)
+{
+    if (row < 0 || row >= devList.size())
+        return;
+    selected = devList.at(row);
+    selectedChannel = channel;
+    emit selectDevMsg();
+}
+
+Dev *Devs::nextOnline(int &index) const
+{
+    while (index >= 0 && index < devList.size()) {
+        if (devList.at(index)->online > 0)
+            return devList.at(index);
+        ++index;
+    }
+    return nullptr;
+}
+
+void Devs::clear()
+{
+    // The selection goes with the records: nothing may act on a deleted device.
+    selected = nullptr;
+    selectedChannel = -1;
+    qDeleteAll(devList);
+    devList.clear();
+}
+
+int Devs::indexOf(const msg_broadcast_t &info) const
+{
+    for (int i = 0; i < devList.size(); ++i) {
+        if (sameMac(devList.at(i)->info, info))
+            return i;
+    }
+    return -1;
+}
+
+bool Devs::isExist(QHostAddress addr, msg_broadcast_t info) const
+{
+    Q_UNUSED(addr)
+    return indexOf(info) >= 0;
+}
+
+void Devs::loadDev(QHostAddress sendAddr, int num, msg_broadcast_t searchInfo, int port)
+{
+    Q_UNUSED(num)
+    int row = indexOf(searchInfo);
+    if (row < 0) {
+        devList.append(new Dev);
+        row = devList.size() - 1;
+    }
+    Dev *dev = devList.at(row);
+    dev->online = onlineLife;
+    dev->port = port;
+    dev->info = searchInfo;
+    dev->addr = sendAddr;
+    emit loadDevMsg(row);
+}
+
+void Devs::updateOnline()
+{
+    for (int i = 0; i < devList.size(); ++i) {
+        Dev *dev = devList.at(i);
+        if (dev->online == 0)
+            continue;
+        dev->online = qMax(0, dev->online - 1);
+        emit loadDevMsg(i);
+    }
+}

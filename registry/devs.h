@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+
+#include "protocol/wire.h"
+
+class Connect;
+struct Dev;
+
+// The devices that have answered, in the order they first answered (index =
+// device list row), keyed by their mac text, with online state and selection.
+class Devs final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Devs)
+
+public:
+    explicit Devs(QObject *parent = nullptr);
+    ~Devs() override;
+
+    static Devs *instance();
+
+    QList<Dev *> getDevList() const;
+    Dev *getSelected() const;
+    int getSelectedChannel() const;
+    void selectDev(int row);
+    void selectChannel(int row, int channel);
+    Dev *nextOnline(int &index) const;
+    void clear();
+    bool isExist(QHostAddress addr, msg_broadcast_t info) const;
+
+signals:
+    void loadDevMsg(int);
+    void loadVideoMsg(int);
+    void loadHardwareStatusMsg(int);
+    void selectDevMsg();
+
+public slots:
+    void loadDev(QHostAddress sendAddr, int num, msg_broadcast_t searchInfo, int port);
+    void updateOnline();
+
+private:
+    int indexOf(const msg_broadcast_t &info) const;
+
+    static Devs *s_instance;
+
+    Connect *connect = nullptr;
+    QList<Dev *> devList;
+    int onlineLife = 1;
+    Dev *selected = nullptr;
+    int selectedChannel = -1;
+};
