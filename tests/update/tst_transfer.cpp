@@ -1,0 +1,283 @@
+#include <QtTest>
+#include <QCryptographicHash>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <cstring>
+
+#include "protocol/adminservice.h"
+#include "protocol/connect.h"
+#include "registry/dev.h"
+#include "registry/devs.h"
+
+namespace {
+
+QByteArray message(quint32 cmd)
+{
+    COMM_PACK_HEAD head;
+    std::memset(&head, 0, sizeof head);
+    head.cmd = cmd;
+    return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
+}
+
+// A device's end of the update connection.
+struct Device
+{
+    QTcpSocket socket;
+    QByteArray received;
+
+    bool join()
+    {
+        socket.connectToHost(QHostAddress::LocalHost, Transfer::ServerPort);
+        return socket.waitForConnected(2000);
+    }
+    void send(const QByteArray &bytes)
+    {
+        socket.write(bytes);
+        socket.flush();
+    }
+    void collect() { received += socket.readAll(); }
+};
+
+bool waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QTest::qWait(5);
+    return done();
+}
+
+} // namespace
+
+// The update server against scripted device connections on loopback.
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+    Connect *engine = nullptr;
+    QTemporaryDir dir;
+    QString path;
+    QByteArray package;
+
+    void makePackage(int size)
+    {
+        package = QByteArray(size, '\0');
+        for (int i = 0; i < size; ++i)
+            package[i] = char((i * 7 + i / 8192) & 0xff);
+        path = dir.filePath(QStringLiteral("package-%1.bin").arg(size));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(package);
+    }
+
+    // Starts a single update of a device known to the registry, so that requests for the package are served.
+    void startRun()
+    {
+        engine->resetUpdate();
+        msg_broadcast_t record = Wire::emptyRecord();
+        Wire::writeText(record.mac, QStringLiteral("update-target"));
+        emit engine->receiveMsg(QHostAddress("192.168.147.11"), 1, record, 18153);
+        Devs::instance()->selectDev(0);
+        engine->startUpdate(path);
+        QVERIFY(engine->isUpdating());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        engine = Connect::instance();
+        Devs::instance();
+    }
+
+    void cleanup() { engine->resetUpdate(); }
+
+    void join_and_exit_are_logged()
+    {
+        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy joined(engine, SIGNAL(newConnectMsg(int)));
+        {
+            Device device;
+            QVERIFY(device.join());
+            QVERIFY(waitFor([&] { return joined.size() == 1; }));
+        }
+        const int d = joined.at(0).at(0).toInt();
+        QVERIFY(waitFor([&] { return lines.size() == 2; }));
+        QCOMPARE(lines.at(0).at(0).toString(), QStringLiteral("[TCP]client:%1 join").arg(d));
+        QCOMPARE(lines.at(1).at(0).toString(), QStringLiteral("[TCP]client:%1 exit").arg(d));
+        QCOMPARE(lines.at(1).at(1).toInt(), 0);
+        QCOMPARE(engine->clientCount(), 0);
+    }
+
+    void request_gets_header_then_the_whole_package_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("splitRequest");
+        QTest::newRow("20 packets and a bit") << 20 * 8192 + 100 << false;
+        QTest::newRow("request split into 1-byte writes") << 3 * 8192 << true;
+        QTest::newRow("empty package") << 0 << false;
+    }
+
+    void request_gets_header_then_the_whole_package()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, splitRequest);
+        makePackage(size);
+        startRun();
+        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        QSignalSpy finished(engine, SIGNAL(sendFinishMsg(int)));
+        Device device;
+        QVERIFY(device.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        const QByteArray request = message(Transfer::GET_UPDATE_PATCH);
+        if (splitRequest) {
+            for (char byte : request) {
+                device.send(QByteArray(1, byte));
+                QTest::qWait(2);
+            }
+        } else {
+            device.send(request);
+        }
+        QVERIFY(waitFor([&] { device.collect(); return device.received.size() >= 44 + size && !finished.isEmpty(); }, 10000));
+        QTest::qWait(50);
+        device.collect();
+        QCOMPARE(device.received.size(), 44 + size);
+        COMM_PACK_HEAD head;
+        std::memcpy(&head, device.received.constData(), sizeof head);
+        QCOMPARE(head.cmd, quint32(2));
+        QCOMPARE(head.fileSize, quint32(size));
+        const QByteArray md5 = QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex();
+        QCOMPARE(QByteArray(head.md5, 4), md5.left(4));
+        QCOMPARE(device.received.mid(12, 32), QByteArray(32, '\0'));
+        QCOMPARE(device.received.mid(44), package);
+        const int packets = (size + 8191) / 8192;
+        QCOMPARE(progress.size(), packets);
+        if (packets) {
+            QCOMPARE(progress.last().at(0).toInt(), packets);
+            QCOMPARE(progress.last().at(1).toInt(), packets);
+        }
+    }
+
+    void two_devices_are_served_in_turn()
+    {
+        makePackage(10 * 8192);
+        startRun();
+        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        Device a;
+        Device b;
+        QVERIFY(a.join());
+        QVERIFY(b.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 2; }));
+        a.send(message(Transfer::GET_UPDATE_PATCH));
+        b.send(message(Transfer::GET_UPDATE_PATCH));
+        QVERIFY(waitFor([&] { a.collect(); b.collect(); return a.received.size() == 44 + package.size() && b.received.size() == 44 + package.size(); }, 10000));
+        QCOMPARE(a.received.mid(44), package);
+        QCOMPARE(b.received.mid(44), package);
+        QVERIFY(waitFor([&] { return progress.size() == 20; }));
+        QCOMPARE(progress.last().at(1).toInt(), 20);   // both packages count toward the total
+    }
+
+    void device_leaving_mid_transfer_leaves_the_other_running()
+    {
+        makePackage(40 * 8192);
+        startRun();
+        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy joined(engine, SIGNAL(newConnectMsg(int)));
+        auto *leaving = new Device;
+        Device staying;
+        QVERIFY(leaving->join());
+        QVERIFY(staying.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 2; }));
+        leaving->send(message(Transfer::GET_UPDATE_PATCH));
+        staying.send(message(Transfer::GET_UPDATE_PATCH));
+        QVERIFY(waitFor([&] { leaving->collect(); return leaving->received.size() > 5 * 8192; }));
+        const int gone = joined.at(0).at(0).toInt();
+        delete leaving;
+        QVERIFY(waitFor([&] { staying.collect(); return staying.received.size() == 44 + package.size(); }, 15000));
+        QCOMPARE(staying.received.mid(44), package);
+        QCOMPARE(engine->clientCount(), 1);
+        bool exitLogged = false;
+        for (const QList<QVariant> &line : lines)
+            exitLogged = exitLogged || line.at(0).toString() == QStringLiteral("[TCP]client:%1 exit").arg(gone);
+        QVERIFY(exitLogged);
+    }
+
+    void garbage_and_short_messages_are_harmless()
+    {
+        makePackage(8192);
+        startRun();
+        Device device;
+        QVERIFY(device.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
+        device.send(QByteArray(43, '\x01'));   // one byte short of a header: kept, nothing acted on
+        QTest::qWait(100);
+        device.collect();
+        QVERIFY(device.received.isEmpty());
+        QRandomGenerator random(7);
+        QByteArray noise(1 + 44 * 50, '\0');   // completes the first with byte 44, then 50 headers of noise
+        for (char &c : noise)
+            c = char(random.bounded(4, 256));
+        device.send(noise);
+        device.send(message(Transfer::SEND_UPDATE_PATCH));
+        device.send(message(Transfer::UPDATE_PATCH_FINISH));
+        QVERIFY(waitFor([&] { return installed.size() == 1; }));
+        device.collect();
+        QVERIFY(device.received.isEmpty());   // no garbage was taken for a request
+    }
+
+    void reset_restarts_the_counters()
+    {
+        makePackage(4 * 8192);
+        startRun();
+        Device first;
+        QVERIFY(first.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        first.send(message(Transfer::GET_UPDATE_PATCH));
+        QVERIFY(waitFor([&] { first.collect(); return first.received.size() == 44 + package.size(); }));
+        engine->resetUpdate();
+        QCOMPARE(engine->clientCount(), 0);
+        QVERIFY(!engine->isUpdating());
+        QTest::qWait(50);
+
+        startRun();
+        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        Device second;
+        QVERIFY(second.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        second.send(message(Transfer::GET_UPDATE_PATCH));
+        QVERIFY(waitFor([&] { return progress.size() == 4; }));
+        QCOMPARE(progress.first().at(0).toInt(), 1);
+        QCOMPARE(progress.last().at(1).toInt(), 4);
+    }
+
+    void silent_device_times_the_run_out()
+    {
+        makePackage(8192);
+        engine->setUpdateTimeout(300);
+        QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
+        startRun();   // the request goes out; no device answers
+        QVERIFY(waitFor([&] { return timedOut.size() == 1; }, 2000));
+        engine->setUpdateTimeout(120 * 1000);
+    }
+
+    void single_update_ends_without_starting_a_chain()
+    {
+        makePackage(8192);
+        startRun();
+        msg_broadcast_t other = Wire::emptyRecord();
+        Wire::writeText(other.mac, QStringLiteral("not-chosen"));
+        emit engine->receiveMsg(QHostAddress("192.168.147.12"), 1, other, 18153);
+        QSignalSpy runOver(engine, SIGNAL(updateAllFinishMsg()));
+        Device device;
+        QVERIFY(device.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        device.send(message(Transfer::UPDATE_PATCH_FINISH));
+        QVERIFY(waitFor([&] { return runOver.size() == 1; }));
+        QVERIFY(engine->isUpdating());   // the dialog resets the run when it shows the end
+        Devs::instance()->clear();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_transfer.moc"

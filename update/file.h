@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+// The update package as one device's transfer sees it: checked, measured,
+// hashed once, then read packet by packet with the file reopened each time,
+// so that any number of transfers can read the same package side by side.
+class File final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(File)
+
+public:
+    enum PackageCheck { PackageOk, EmptyPath, Missing, Unreadable, TooLarge };
+
+    explicit File(QObject *parent = nullptr);
+
+    // Whether path can be sent as a package at all: the transfer header
+    // carries its size in 32 bits, so 4 GiB and more cannot be described.
+    static PackageCheck check(const QString &path);
+
+    void loadFile(const QString &path);
+    bool isLoaded() const { return loaded; }
+    void setDescriptor(int value) { descriptor = value; }
+    qint64 getPacketCount() const { return packetCount; }
+    qint64 getFileSize() const { return fileSize; }
+    QString getFileMd5() const { return md5; }
+    QByteArray readPacket();
+    void nextPacket() { ++packetIndex; }
+    bool isFinished() const { return qint64(packetIndex) >= packetCount; }
+
+    static QString getMd5(const QByteArray &data);
+
+signals:
+    void fileLoadFail();
+
+private:
+    void fail();
+
+    int descriptor = 0;
+    bool loaded = true;
+    qint64 packetCount = 0;
+    qint64 fileSize = 0;
+    qint64 packetSize = 8192;
+    qint64 readSize = 0;
+    QString md5;
+    QFile file;
+    int packetIndex = 0;
+};
