@@ -1,0 +1,133 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>DevList</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>信息源地址</source>
+        <translation>Source address</translation>
+    </message>
+    <message>
+        <source>MAC地址</source>
+        <translation>MAC address</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>Software version</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>不在线</source>
+        <translation>Offline</translation>
+    </message>
+</context>
+<context>
+    <name>Menu</name>
+    <message>
+        <source>升级</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>网络配置</source>
+        <translation>Network Config</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>二维码</source>
+        <translation>QR code</translation>
+    </message>
+    <message>
+        <source>主码流配置</source>
+        <translation>Main Stream</translation>
+    </message>
+    <message>
+        <source>子码流配置</source>
+        <translation>Sub Stream</translation>
+    </message>
+    <message>
+        <source>磁盘信息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>硬件接口</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Searcher</name>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug</translation>
+    </message>
+    <message>
+        <source>升级包路径:</source>
+        <translation>Update package path:</translation>
+    </message>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>搜索一次</source>
+        <translation>Search once</translation>
+    </message>
+    <message>
+        <source>自动搜索</source>
+        <translation>Auto search</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clean List</translation>
+    </message>
+    <message>
+        <source>修复搜索</source>
+        <translation>Repair Search</translation>
+    </message>
+    <message>
+        <source>全升级准备</source>
+        <translation>Prepare All Update</translation>
+    </message>
+    <message>
+        <source>全部升级</source>
+        <translation>All Update</translation>
+    </message>
+    <message>
+        <source>局域网设备复位</source>
+        <translation>LAN device reset</translation>
+    </message>
+    <message>
+        <source>主程序版本:</source>
+        <translation>Main program version:</translation>
+    </message>
+    <message>
+        <source>本机IP地址:</source>
+        <translation>Local IP address:</translation>
+    </message>
+    <message>
+        <source>Vessik V1</source>
+        <translation>Vessik V1</translation>
+    </message>
+    <message>
+        <source>停止搜索</source>
+        <translation>Stop search</translation>
+    </message>
+</context>
+</TS>

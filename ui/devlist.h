@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QModelIndex>
+#include <QPoint>
+#include <QWidget>
+
+class Connect;
+class Devs;
+class QStandardItemModel;
+
+namespace Ui { class DevList; }
+
+// The table of discovered devices: one row per registry record, redrawn row by
+// row as the registry announces changes, grey while a device is offline.
+class DevList final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DevList)
+
+public:
+    explicit DevList(QWidget *parent = nullptr);
+    ~DevList() override;
+
+signals:
+    void selectRowMsg(int);
+    void selectChannelMsg(int, int);
+    void openMenuMsg(QPoint);
+    void clickTreeViewMsg();
+
+public slots:
+    void loadDev(int row);
+    void selectRow(QModelIndex index);
+    void openMenu(QPoint pos);
+    void clickTreeView();
+    void cleanList();
+
+private:
+    void setUpModel();
+
+    Ui::DevList *ui;
+    QStandardItemModel *model = nullptr;
+    Devs *devs;
+    Connect *connect;
+    QList<QModelIndex> expanded;
+};

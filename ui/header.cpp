@@ -1,0 +1,40 @@
+#include "header.h"
+
+#include <QMouseEvent>
+
+#include "ui/dialogchrome.h"
+
+Header::Header(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+void Header::mousePressEvent(QMouseEvent *e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    pressed = true;
+    const QPoint at = e->localPos().toPoint();
+    pressX = at.x();
+    pressY = at.y();
+}
+
+void Header::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (e->button() == Qt::LeftButton)
+        pressed = false;
+}
+
+void Header::mouseMoveEvent(QMouseEvent *e)
+{
+    // The press point stays put: the holder moves by each offset, which brings
+    // the pointer back to the press point in bar coordinates, so every event
+    // reports only the movement since the previous one.
+    if (pressed)
+        emit moveMsg(e->localPos().toPoint() - QPoint(pressX, pressY));
+}
+
+void Header::paintEvent(QPaintEvent *)
+{
+    DialogChrome::paintStyleSheet(this);
+}
