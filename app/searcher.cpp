@@ -1,0 +1,254 @@
+#include "searcher.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdlib>
+
+#include "protocol/adminservice.h"
+#include "protocol/connect.h"
+#include "registry/devs.h"
+#include "resources/resources.h"
+#include "ui/devlist.h"
+#include "ui/menu.h"
+#include "ui_searcher.h"
+
+Searcher *Searcher::s_instance = nullptr;
+QTranslator *Searcher::s_translator = nullptr;
+
+Searcher::Searcher(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::Searcher)
+    , version(QStringLiteral("V1.0.2.64"))
+{
+    initResources();
+    debugBus = AdminService::instance();
+    engine = Connect::instance();
+    devs = Devs::instance();
+    language = English;
+    if (s_instance)
+        return;   // a second main window stays empty
+    s_instance = this;
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
+    // The window's fixed widths (the 55-pixel Browse button, the dialogs) are
+    // laid out for a 9-point desktop font, whatever the platform's default;
+    // every widget of the tool is drawn inside this window.
+    QFont desktopFont = QApplication::font();
+    desktopFont.setPointSize(9);
+    QApplication::setFont(desktopFont);
+    ui->setupUi(this);
+    loadLanguage(English);
+
+    devList = new DevList(ui->widget_9);
+    ui->verticalLayout->addWidget(devList);
+    ui->label_thisIp->setText(engine->getLocalIp().toString());
+    ui->label_version->setText(version);
+
+    menu = new Menu(this);
+    menu->hide();
+    menu->fitHeightToEntries();
+
+    connect(ui->label_minize, SIGNAL(clicked()), this, SLOT(minize()));
+    connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
+    connect(ui->pushButton_file, SIGNAL(clicked()), this, SLOT(openFileWindow()));
+    connect(devList, SIGNAL(selectRowMsg(int)), this, SLOT(selectDev(int)));
+    connect(devList, SIGNAL(selectChannelMsg(int,int)), this, SLOT(selectChannel(int,int)));
+    connect(devList, SIGNAL(openMenuMsg(const QPoint &)), this, SLOT(openMenu(const QPoint &)));
+    connect(devList, SIGNAL(clickTreeViewMsg()), this, SLOT(closeMenu()));
+    connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
+    connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
+    connect(ui->widget_5, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
+    connect(ui->widget_6, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
+    connect(ui->widget, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
+    connect(ui->pushButton_search, SIGNAL(clicked()), this, SLOT(searchOnce()));
+    connect(ui->pushButton_auto, SIGNAL(clicked()), this, SLOT(autoSearch()));
+    connect(ui->label_admin, SIGNAL(clicked()), this, SLOT(openAdmin()));
+    connect(ui->pushButton_moreReset, SIGNAL(clicked()), this, SLOT(moreReset()));
+    connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(moreupdate()));
+    connect(ui->pushButton_allIp, SIGNAL(clicked()), this, SLOT(allSetIp()));
+    connect(ui->pushButton_clean, SIGNAL(clicked()), this, SLOT(cleanList()));
+    connect(ui->pushButton_2, SIGNAL(clicked()), this, SLOT(resetFail()));
+
+    connect(&ipTimer, SIGNAL(timeout()), this, SLOT(loadIp()));
+    ipTimer.start(10000);
+
+    ui->label_2->setText(tr("Vessik V1"));
+    ui->label->setStyleSheet(QStringLiteral("image: url(:/logo/images/logo/trellik.ico);"));
+}
+
+Searcher::~Searcher()
+{
+    if (s_instance == this) {
+        delete menu;
+        delete fileDialog;
+        delete devList;
+        delete engine;
+        s_instance = nullptr;
+    }
+    delete ui;
+}
+
+Searcher *Searcher::instance()
+{
+    return s_instance;
+}
+
+void Searcher::loadLanguage(int newLanguage)
+{
+    language = newLanguage;
+    if (s_translator) {
+        QApplication::removeTranslator(s_translator);
+        delete s_translator;
+    }
+    s_translator = new QTranslator;
+    const bool chinese = language == Chinese;
+    setLocale(QLocale(chinese ? QLocale::Chinese : QLocale::English, QLocale::AnyCountry));
+    // A catalogue that does not load leaves the Chinese source texts in place.
+    if (s_translator->load(chinese ? QStringLiteral(":/language/language/app_zh_CN.qm")
+                                   : QStringLiteral(":/language/language/app_en_US.qm")))
+        QApplication::installTranslator(s_translator);
+    ui->retranslateUi(this);
+}
+
+void Searcher::minize()
+{
+    setWindowState(Qt::WindowMinimized);
+}
+
+int Searcher::close()
+{
+    emit closeMsg();
+    std::exit(0);
+}
+
+void Searcher::openFileWindow()
+{
+    delete fileDialog;
+    fileDialog = new QFileDialog(this, QString(), QString(), QString());
+    connect(fileDialog, SIGNAL(fileSelected(const QString &)), this, SLOT(loadAddress(const QString &)));
+    fileDialog->resize(800, 420);
+    fileDialog->show();
+}
+
+void Searcher::loadAddress(QString address)
+{
+    ui->lineEdit_fileAddress->setText(address);
+}
+
+void Searcher::selectDev(int rowNum)
+{
+    devs->selectDev(rowNum);
+}
+
+void Searcher::selectChannel(int rowNum, int channelNum)
+{
+    devs->selectChannel(rowNum, channelNum);
+}
+
+void Searcher::moveWindow(QPoint movePoint)
+{
+    setGeometry(geometry().translated(movePoint));
+}
+
+void Searcher::openMenu(const QPoint &pos)
+{
+    menu->move(pos.x() + 9, pos.y() + ui->widget_header->height() + 26);
+    menu->show();
+    menu->raise();
+}
+
+void Searcher::closeMenu()
+{
+    menu->hide();
+}
+
+void Searcher::clickMenu(QString type)
+{
+    if (type == QLatin1String("qrcode"))
+        openQRCode();
+    else if (type == QLatin1String("reset"))
+        engine->reset();
+}
+
+void Searcher::openQRCode()
+{
+}
+
+void Searcher::closeQRCode()
+{
+}
+
+void Searcher::searchOnce()
+{
+    engine->search();
+}
+
+void Searcher::autoSearch()
+{
+    if (!engine->isAutoSearch()) {
+        ui->pushButton_auto->setText(tr("停止搜索"));
+        engine->setAutoSearch(true);
+    } else {
+        ui->pushButton_auto->setText(tr("自动搜索"));
+        engine->setAutoSearch(false);
+    }
+}
+
+void Searcher::closeUpdate()
+{
+}
+
+void Searcher::loadIp()
+{
+    ui->label_thisIp->setText(engine->getLocalIp().toString());
+}
+
+void Searcher::closeHardDisk()
+{
+}
+
+void Searcher::openAdmin()
+{
+}
+
+void Searcher::closeAdmin()
+{
+}
+
+void Searcher::closeVideoManager()
+{
+}
+
+void Searcher::closeHardware()
+{
+}
+
+void Searcher::moreReset()
+{
+}
+
+void Searcher::closeMoreReset()
+{
+}
+
+void Searcher::moreupdate()
+{
+}
+
+void Searcher::allSetIp()
+{
+    engine->setAllIp();
+}
+
+void Searcher::cleanList()
+{
+    engine->cleanSearch();
+}
+
+void Searcher::resetFail()
+{
+    engine->resetFailSearch();
+}
