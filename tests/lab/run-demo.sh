@@ -2,8 +2,9 @@
 # make run: the tool in a lab with one device host simulating 12 devices.
 #   run-demo.sh BUILD_DIR
 # Shows the tool on $DISPLAY when that display is reachable from the lab (a
-# local X server's unix socket is), otherwise on a private Xvfb. After ~6 s a
-# screenshot goes to BUILD_DIR/demo/searcher.png, then everything is stopped.
+# local X server's unix socket is), otherwise on a private Xvfb; presses "Search
+# once", leaves a screenshot in BUILD_DIR/demo/searcher.png, and on a private
+# Xvfb then stops everything (on a real display, when the window is closed).
 set -uo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
@@ -49,7 +50,9 @@ display_reachable() {
     return 0
 }
 
+own_display=1
 if display_reachable; then
+    own_display=0
     echo "run-demo: showing the tool on $DISPLAY"
 else
     command -v Xvfb >/dev/null 2>&1 || { echo "run-demo: no reachable display and no Xvfb (Debian package xvfb)" >&2; exit 1; }
@@ -68,7 +71,20 @@ unset QT_QPA_PLATFORM
 "$build/app/Searcher" >"$demo/searcher.log" 2>&1 &
 searcher=$!
 pids=("$searcher" "${pids[@]}")   # the tool stops first, then devsim and Xvfb
-sleep 6
+# Press "Search once" as a user would, so that the list fills with the devices.
+window=""
+for _ in $(seq 50); do
+    window=$(xdotool search --name '^Searcher$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+if [ -n "$window" ]; then
+    sleep 1
+    xdotool mousemove --window "$window" 70 562 click 1
+else
+    echo "run-demo: the window did not appear, see $demo/searcher.log" >&2
+fi
+sleep 3
 kill -0 "$searcher" 2>/dev/null || echo "run-demo: the tool exited early, see $demo/searcher.log" >&2
 
 shot="$demo/searcher.png"
@@ -80,6 +96,11 @@ elif command -v import >/dev/null 2>&1; then
 else
     echo "run-demo: no screenshot: needs xwd (x11-apps) and ImageMagick's convert (imagemagick)" >&2
 fi
-[ -s "$shot" ] && echo "$shot"
+[ -s "$shot" ] && echo "run-demo: screenshot: $shot"
 echo "run-demo: devsim log: $demo/devsim.log"
+if [ "$own_display" -eq 0 ]; then
+    # On the user's display the tool stays until its window is closed.
+    echo "run-demo: close the window to end the demo"
+    wait "$searcher"
+fi
 exit 0
