@@ -55,6 +55,21 @@ private slots:
         devs->clear();
     }
 
+    void second_engine_and_bus_stay_inert()
+    {
+        Connect second;
+        AdminService secondBus;
+        QCOMPARE(Connect::instance(), engine);
+        QCOMPARE(AdminService::instance(), AdminService::instance());
+        QVERIFY(AdminService::instance() != &secondBus);
+        // The first engine still owns the ports: its answers keep arriving.
+        QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
+        QSignalSpy strayAnswers(&second, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
+        sendFrom(OtherLocalAddress, searchAnswer("still-first"), Wire::BroadcastAnswerPort);
+        QTRY_COMPARE(answers.size(), 1);
+        QCOMPARE(strayAnswers.size(), 0);
+    }
+
     void local_address_is_the_second_address_of_en0()
     {
         QCOMPARE(engine->getLocalIp().toString(), QStringLiteral("192.168.147.101"));
