@@ -262,6 +262,20 @@ private slots:
         QCOMPARE(shot.pixelColor(3, 300), QColor(216, 216, 216));
     }
 
+    void local_address_label_follows_the_machine()
+    {
+        // The lab's tool host is ours: give en0 a new second address, then put it back.
+        auto ip = [](const QString &args) { return QProcess::execute("sh", {"-c", "ip " + args}); };
+        QCOMPARE(ip("addr del 192.168.147.101/24 dev en0"), 0);
+        QCOMPARE(ip("addr add 192.168.147.102/24 dev en0"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.102"), 10500);
+        QCOMPARE(engine->getLocalIp().toString(), QStringLiteral("192.168.147.102"));
+        QCOMPARE(ip("addr del 192.168.147.102/24 dev en0"), 0);
+        QCOMPARE(ip("addr add 192.168.147.101/24 dev en0"), 0);
+        QCOMPARE(ip("route replace default dev en0 src 192.168.147.101"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.101"), 10500);
+    }
+
     void second_main_window_stays_empty()
     {
         Searcher second;
