@@ -196,6 +196,7 @@ void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, 
     }
     case Wire::UPDATE_BEGIN:
         log->debug(QStringLiteral("[R]update begin,from:") + senderAdr.toString(), AdminService::Received);
+        keepUpdateAlive();   // the device may take its time to restart
         emit updateBeginMsg();
         return;
     case Wire::CHANGE_COMPRESS_TYPE:

@@ -23,6 +23,7 @@ struct UpdateClient
 {
     int descriptor = 0;
     File *file = nullptr;   // the package being sent; null until the device asks for it
+    bool installed = false; // the device has reported its update installed
 };
 
 // The protocol engine: owns the four UDP sockets and the TCP update server,
@@ -73,8 +74,9 @@ public:
     void initTcpServer();
     void resetUpdate();
     // How long an update run may go without a sign of life from its device
-    // before it is given up with updateTimeOutMsg().
-    void setUpdateTimeout(int ms);
+    // before it is given up with updateTimeOutMsg(): ms until the package is
+    // out, installMs (ms when not given) while the device installs it.
+    void setUpdateTimeout(int ms, int installMs = 0);
     bool isUpdating() const { return updating; }
     int clientCount() const { return clientList.size(); }
 
@@ -128,6 +130,7 @@ private:
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);
     void chainStep();
+    bool waitingForInstall() const;
     void sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
                         const QString &dns, bool dhcp);
     void sendTo(quint16 port, const char *data, int size);
@@ -161,6 +164,8 @@ private:
     // A single update stands alone: only "All Update" starts a chain.
     bool allUpdate = false;
     QTimer updateWatchdog;
+    int updateTimeoutMs = 0;
+    int installTimeoutMs = 0;
     // Bytes of a TCP message not yet complete, per connection: devices may
     // split a 44-byte header over several reads or join two in one.
     QHash<int, QByteArray> tcpPending;

@@ -16,16 +16,24 @@
 
 namespace {
 
-// A device restarts into its updater, reconnects, takes the package and
-// installs it; two minutes without any sign of it means it is not coming back.
+// A device restarts into its updater, reconnects and takes the package; two
+// minutes without any sign of it (an answer to the request, a connection, a
+// message, bytes leaving for it) means it is not coming back.
 constexpr int DefaultUpdateTimeoutMs = 120 * 1000;
+// Writing the package to flash is silent on the wire and slower than the
+// transfer, so once every package is out the device gets five minutes.
+constexpr int DefaultInstallTimeoutMs = 300 * 1000;
+// Bytes that may wait in a connection's own buffer before it is passed over:
+// a device that stops reading must not make the tool hold its whole package.
+constexpr qint64 MaxQueuedBytes = 64 * 1024;
 
 } // namespace
 
 void Connect::initTcpServer()
 {
     updateWatchdog.setSingleShot(true);
-    updateWatchdog.setInterval(DefaultUpdateTimeoutMs);
+    updateTimeoutMs = DefaultUpdateTimeoutMs;
+    installTimeoutMs = DefaultInstallTimeoutMs;
     connect(&updateWatchdog, SIGNAL(timeout()), this, SLOT(giveUpUpdate()));
 
     tcpServer = new TcpServer(this, Transfer::ServerPort);
@@ -41,15 +49,29 @@ void Connect::initTcpServer()
     connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(keepUpdateAlive()));
 }
 
-void Connect::setUpdateTimeout(int ms)
+void Connect::setUpdateTimeout(int ms, int installMs)
 {
-    updateWatchdog.setInterval(ms);
+    updateTimeoutMs = ms;
+    installTimeoutMs = installMs > 0 ? installMs : ms;
+}
+
+bool Connect::waitingForInstall() const
+{
+    bool written = false;
+    for (const UpdateClient *client : clientList) {
+        if (client->installed || !client->file || !client->file->isLoaded())
+            continue;
+        if (!client->file->isFinished())
+            return false;   // still sending to someone
+        written = true;
+    }
+    return written;
 }
 
 void Connect::keepUpdateAlive()
 {
     if (updating)
-        updateWatchdog.start();
+        updateWatchdog.start(waitingForInstall() ? installTimeoutMs : updateTimeoutMs);
 }
 
 void Connect::giveUpUpdate()
@@ -57,6 +79,9 @@ void Connect::giveUpUpdate()
     if (!updating)
         return;
     AdminService::instance()->debug(QStringLiteral("[E]update timeout"), AdminService::Error);
+    // The run is over: a device that turns up late must not move a chain on
+    // or end a run started after this one.
+    resetUpdate();
     emit updateTimeOutMsg();
 }
 
@@ -70,7 +95,7 @@ void Connect::startUpdate(QString path)
         return;
     allUpdate = false;
     sendUpdateRequest(dev);
-    updateWatchdog.start();
+    updateWatchdog.start(updateTimeoutMs);
 }
 
 void Connect::startAllUpdate(QString path)
@@ -86,7 +111,7 @@ void Connect::startAllUpdate(QString path)
         return;
     }
     sendUpdateRequest(dev);
-    updateWatchdog.start();
+    updateWatchdog.start(updateTimeoutMs);
 }
 
 void Connect::chainStep()
@@ -102,7 +127,7 @@ void Connect::chainStep()
     Dev *dev = allUpdateIndex < devs->getDevList().size() ? devs->nextOnline(allUpdateIndex) : nullptr;
     if (dev) {
         sendUpdateRequest(dev);
-        updateWatchdog.start();
+        updateWatchdog.start(updateTimeoutMs);
         return;
     }
     updateWatchdog.stop();
@@ -145,16 +170,18 @@ void Connect::receiveTcp(int descriptor)
     if (!tcpServer)
         return;
     // A read may hold part of a header, or one header and the start of the
-    // next: keep the bytes until each 44-byte message is complete.
-    QByteArray &pending = tcpPending[descriptor];
-    pending.append(tcpServer->readData(descriptor));
-    while (pending.size() >= Transfer::HeadSize) {
-        const QByteArray message = pending.left(Transfer::HeadSize);
-        pending.remove(0, Transfer::HeadSize);
+    // next: keep the bytes until each 44-byte message is complete. The bytes
+    // are taken out first, since a message may end the run and reset the lot.
+    const QByteArray pending = tcpPending.take(descriptor) + tcpServer->readData(descriptor);
+    int at = 0;
+    for (; pending.size() - at >= Transfer::HeadSize; at += Transfer::HeadSize) {
+        const QByteArray message = pending.mid(at, Transfer::HeadSize);
         COMM_PACK_HEAD head;
         Wire::read(message, 0, head);
         tcpAct(descriptor, head, message);
     }
+    if (at < pending.size())
+        tcpPending[descriptor] += pending.mid(at);
 }
 
 void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram)
@@ -168,10 +195,18 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
     case Transfer::SEND_UPDATE_PATCH:
         qDebug() << "SEND_UPDATE_PATCH";
         break;
-    case Transfer::UPDATE_PATCH_FINISH:
+    case Transfer::UPDATE_PATCH_FINISH: {
+        // Only a device of this run may end its step, and only once: a report
+        // on a connection of an earlier run, or a repeated one, would end a new
+        // run or make the chain skip a device.
+        UpdateClient *client = clientOf(descriptor);
+        if (!client || client->installed)
+            break;
+        client->installed = true;
         emit updateFinishMsg(descriptor);
         chainStep();
         break;
+    }
     default:
         break;
     }
@@ -232,12 +267,16 @@ void Connect::sendPacket(UpdateClient *client)
         QCoreApplication::postEvent(this, new Connect_sendFile(true, client->descriptor));
         return;
     }
+    if (tcpServer->bytesToWrite(client->descriptor) > MaxQueuedBytes)
+        return;   // the device is not reading; its turn passes
     const QByteArray packet = file->readPacket();
     if (!file->isLoaded())
         return;
     tcpServer->writeData(client->descriptor, packet);
     file->nextPacket();
     QCoreApplication::postEvent(this, new Connect_sendFile(false, client->descriptor));
+    if (file->isFinished())
+        keepUpdateAlive();   // from now on the device is installing
 }
 
 bool Connect::event(QEvent *e)
@@ -260,6 +299,10 @@ void Connect::resetUpdate()
     packetTotal = 0;
     packetSent = 0;
     allUpdateIndex = 0;
+    // Closing the dialog or giving up ends a chain too: otherwise the next
+    // report of an installed update would send the next request.
+    allUpdate = false;
+    tcpPending.clear();
     updateWatchdog.stop();
     for (UpdateClient *client : qAsConst(clientList))
         delete client->file;

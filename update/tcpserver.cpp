@@ -48,6 +48,12 @@ QByteArray TcpServer::readData(int descriptor) const
     return socket ? socket->buffer : QByteArray();
 }
 
+qint64 TcpServer::bytesToWrite(int descriptor) const
+{
+    const TcpSocket *socket = socketFor(descriptor);
+    return socket ? socket->bytesToWrite() : 0;
+}
+
 void TcpServer::receiveData(int descriptor)
 {
     emit receiveDataMsg(descriptor);

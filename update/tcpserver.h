@@ -19,6 +19,8 @@ public:
     bool listenOk() const;
     void writeData(int descriptor, const QByteArray &data);
     QByteArray readData(int descriptor) const;
+    // Bytes written to that connection that the system has not taken yet.
+    qint64 bytesToWrite(int descriptor) const;
 
 signals:
     void newConnectMsg(int);

@@ -130,4 +130,115 @@
         <translation>Stop search</translation>
     </message>
 </context>
+<context>
+    <name>Update</name>
+    <message>
+        <source>升级</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>正在发送第0包,共0包</source>
+        <translation>Sending packet 0 of 0</translation>
+    </message>
+    <message>
+        <source>设备1:</source>
+        <translation>Eq.1:</translation>
+    </message>
+    <message>
+        <source>请求成功等待重启</source>
+        <translation>wait restart</translation>
+    </message>
+    <message>
+        <source>重启完成发送更新</source>
+        <translation>sending package</translation>
+    </message>
+    <message>
+        <source>发送完成等待安装</source>
+        <translation>waiting install</translation>
+    </message>
+    <message>
+        <source>更新完成</source>
+        <translation>finished</translation>
+    </message>
+    <message>
+        <source>设备2:</source>
+        <translation>Eq.2:</translation>
+    </message>
+    <message>
+        <source>设备3:</source>
+        <translation>Eq.3:</translation>
+    </message>
+    <message>
+        <source>设备4:</source>
+        <translation>Eq.4:</translation>
+    </message>
+    <message>
+        <source>设备5:</source>
+        <translation>Eq.5:</translation>
+    </message>
+    <message>
+        <source>设备6:</source>
+        <translation>Eq.6:</translation>
+    </message>
+    <message>
+        <source>设备7:</source>
+        <translation>Eq.7:</translation>
+    </message>
+    <message>
+        <source>设备8:</source>
+        <translation>Eq.8:</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请选择升级包</source>
+        <translation>Choose an update package first</translation>
+    </message>
+    <message>
+        <source>升级包不存在</source>
+        <translation>The update package does not exist</translation>
+    </message>
+    <message>
+        <source>升级包无法读取</source>
+        <translation>The update package cannot be read</translation>
+    </message>
+    <message>
+        <source>升级包不能超过4GB</source>
+        <translation>The update package must be smaller than 4 GiB</translation>
+    </message>
+    <message>
+        <source>正在发送第</source>
+        <translation>Sending</translation>
+    </message>
+    <message>
+        <source>包,共</source>
+        <translation>packet, of</translation>
+    </message>
+    <message>
+        <source>包</source>
+        <translation>packet</translation>
+    </message>
+    <message>
+        <source>100%</source>
+        <translation>100%</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>Completed</translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>Complete</translation>
+    </message>
+    <message>
+        <source>请求超时</source>
+        <translation>Request timed out</translation>
+    </message>
+    <message>
+        <source>设备%1:</source>
+        <translation>Eq.%1:</translation>
+    </message>
+</context>
 </TS>

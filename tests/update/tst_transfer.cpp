@@ -258,7 +258,39 @@ private slots:
         QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
         startRun();   // the request goes out; no device answers
         QVERIFY(waitFor([&] { return timedOut.size() == 1; }, 2000));
-        engine->setUpdateTimeout(120 * 1000);
+        QVERIFY(!engine->isUpdating());   // the run is over: automatic search may go on
+        engine->setUpdateTimeout(120 * 1000, 300 * 1000);
+    }
+
+    void only_one_report_per_device_of_this_run_counts_data()
+    {
+        QTest::addColumn<bool>("resetBetween");
+        QTest::newRow("report repeated") << false;
+        QTest::newRow("report on a connection from before a reset") << true;
+    }
+
+    void only_one_report_per_device_of_this_run_counts()
+    {
+        QFETCH(bool, resetBetween);
+        makePackage(8192);
+        startRun();
+        Device device;
+        QVERIFY(device.join());
+        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
+        QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
+        QSignalSpy runOver(engine, SIGNAL(updateAllFinishMsg()));
+        if (resetBetween) {
+            startRun();   // a new run; the old connection stays open
+            QCOMPARE(engine->clientCount(), 0);
+        } else {
+            device.send(message(Transfer::UPDATE_PATCH_FINISH));
+            QVERIFY(waitFor([&] { return runOver.size() == 1; }));
+        }
+        device.send(message(Transfer::UPDATE_PATCH_FINISH));
+        QTest::qWait(200);
+        QCOMPARE(installed.size(), resetBetween ? 0 : 1);
+        QCOMPARE(runOver.size(), resetBetween ? 0 : 1);
+        Devs::instance()->clear();
     }
 
     void single_update_ends_without_starting_a_chain()

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include "simupdater.h"
+
 namespace {
 
 // Large enough that a burst of thousands of commands is not dropped by devsim
@@ -91,6 +93,8 @@ void DeviceSim::dispatch(quint16 port, const QNetworkDatagram &datagram)
             return onSetNetwork(port, datagram);
         if (port == Wire::CommandPort && head.cmd == Wire::RESET_DEVICE && data.size() >= Wire::RecordDatagramSize)
             return onReset(port, datagram);
+        if (port == Wire::CommandPort && head.cmd == Wire::UPDATE_BEGIN && data.size() >= Wire::RecordDatagramSize)
+            return onUpdateBegin(port, datagram);
     }
     logReceived(port, datagram, -1);
 }
@@ -170,6 +174,59 @@ void DeviceSim::onReset(quint16 port, const QNetworkDatagram &datagram)
     logged.insert(QStringLiteral("device"), index);
     logged.insert(QStringLiteral("by"), byMac ? QStringLiteral("mac") : QStringLiteral("ip"));
     logged.insert(QStringLiteral("factory"), m_options.factoryReset);
+    m_log->write(logged);
+}
+
+void DeviceSim::onUpdateBegin(quint16 port, const QNetworkDatagram &datagram)
+{
+    msg_broadcast_t request;
+    Wire::read(datagram.data(), Wire::HeadSize, request);
+    const int index = findByMac(Wire::readText(request.mac));
+    logReceived(port, datagram, index);
+    // A device that is restarting hears nothing; a silent one never takes updates.
+    if (index < 0 || m_updaters.value(index) || m_devices[size_t(index)].silent())
+        return;
+    if (m_options.updateFaults.value(index).kind == SimOptions::UpdateFault::Silent) {
+        m_log->write(QJsonObject{{QStringLiteral("event"), QStringLiteral("update_ignored")}, {QStringLiteral("device"), index}});
+        return;
+    }
+    // The request carries, in place of the mask, the address to fetch the package from.
+    const QHostAddress tool(Wire::readText(request.mask));
+    SimDevice &device = m_devices[size_t(index)];
+    const QHostAddress to = device.answersBroadcast() ? QHostAddress(QHostAddress::Broadcast) : datagram.senderAddress();
+    const quint16 toPort = device.answersBroadcast() ? Wire::BroadcastAnswerPort : Wire::PrivateAnswerPort;
+    m_commandSocket->writeDatagram(Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, Wire::RecordSize), device.record()), to, toPort);
+    QJsonObject logged = logEvent("update_begin");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("tool"), tool.toString());
+    m_log->write(logged);
+
+    device.setRestarting(true);
+    auto *updater = new SimUpdater(index, tool, m_options, m_log, this);
+    connect(updater, &SimUpdater::done, this, &DeviceSim::onUpdateDone);
+    m_updaters.insert(index, updater);
+    updater->start();
+}
+
+void DeviceSim::onUpdateDone(int index, bool installed)
+{
+    m_updaters.remove(index);
+    SimDevice &device = m_devices[size_t(index)];
+    device.setRestarting(false);
+    if (!installed)
+        return;   // back on the old firmware
+    QString version = m_options.updateVersion;
+    if (version.isEmpty()) {
+        // V3.2.1.7 becomes V3.2.2.7.
+        QStringList parts = device.version().split(QLatin1Char('.'));
+        if (parts.size() >= 2)
+            parts[parts.size() - 2] = QString::number(parts[parts.size() - 2].toInt() + 1);
+        version = parts.join(QLatin1Char('.'));
+    }
+    device.setVersion(version);
+    QJsonObject logged = logEvent("update_finish");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("version"), version);
     m_log->write(logged);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <vector>
@@ -12,6 +14,7 @@
 
 class QNetworkDatagram;
 class QUdpSocket;
+class SimUpdater;
 
 // The devices and their two listening sockets: devices hear searches and
 // network settings on 18152, reset, update and encoding commands on 18154.
@@ -35,6 +38,8 @@ private:
     void onSearch(quint16 port, const QNetworkDatagram &datagram);
     void onSetNetwork(quint16 port, const QNetworkDatagram &datagram);
     void onReset(quint16 port, const QNetworkDatagram &datagram);
+    void onUpdateBegin(quint16 port, const QNetworkDatagram &datagram);
+    void onUpdateDone(int device, bool installed);
 
     void answerSearch(int device, const QHostAddress &sender);
     void logReceived(quint16 port, const QNetworkDatagram &datagram, int device);
@@ -46,4 +51,5 @@ private:
     std::vector<SimDevice> m_devices;
     QUdpSocket *m_searchSocket;
     QUdpSocket *m_commandSocket;
+    QHash<int, QPointer<SimUpdater>> m_updaters;   // devices in the middle of an update
 };

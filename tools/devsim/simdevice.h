@@ -33,6 +33,16 @@ public:
     // dhcp is the request's flag: 1 hands the address over to DHCP.
     void setNetwork(const QString &ip, const QString &mask, const QString &gateway, const QString &dns, quint8 dhcp);
     void restoreFactory() { m_record = m_factory; }
+    // 1: H.264, 0: H.265; a device keeps its encoding through a factory reset.
+    quint8 h264() const { return m_record.h264; }
+    void setH264(quint8 h264) { m_record.h264 = m_factory.h264 = h264; }
+    QString version() const { return Wire::readText(m_record.version); }
+    // A device keeps its firmware through a factory reset.
+    void setVersion(const QString &version)
+    {
+        Wire::writeText(m_record.version, version);
+        Wire::writeText(m_factory.version, version);
+    }
 
 private:
     int m_index;

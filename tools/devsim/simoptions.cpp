@@ -35,9 +35,15 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     const QCommandLineOption delayOpt(QStringLiteral("delay-ms"), QStringLiteral("Each device delays each answer by a random 0..MAX ms."), QStringLiteral("MAX"), QStringLiteral("0"));
     const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Comma list of device indices that never answer searches."), QStringLiteral("LIST"));
     const QCommandLineOption factoryOpt(QStringLiteral("factory-reset"), QStringLiteral("A reset device goes back to its factory record."));
+    const QCommandLineOption restartOpt(QStringLiteral("restart-ms"), QStringLiteral("After accepting an update a device restarts: it answers nothing for MS ms, then connects back."), QStringLiteral("MS"), QStringLiteral("300"));
+    const QCommandLineOption installOpt(QStringLiteral("install-ms"), QStringLiteral("Time a device takes to install a received package."), QStringLiteral("MS"), QStringLiteral("300"));
+    const QCommandLineOption packageOpt(QStringLiteral("package"), QStringLiteral("The package the tool sends; received bytes are compared with it."), QStringLiteral("FILE"));
+    const QCommandLineOption updateVersionOpt(QStringLiteral("update-version"), QStringLiteral("Version text after an update (default: the number before the last dot goes up by one)."), QStringLiteral("TEXT"));
+    const QCommandLineOption updateFaultOpt(QStringLiteral("update-fault"), QStringLiteral("Comma list of I:FAULT for device I's update: silent (never answers the request), disconnect:K (hangs up after K package bytes), garbage (sends noise instead of requests), split (sends every message in 1-byte writes), stall (stops reading after its request)."), QStringLiteral("LIST"));
     const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Write the JSON event log here instead of standard output."), QStringLiteral("FILE"));
     parser.addOptions({countOpt, firstIpOpt, macOpt, versionOpt, maskOpt, gatewayOpt, dnsOpt, ipModeOpt,
-                       h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt});
+                       h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt,
+                       restartOpt, installOpt, packageOpt, updateVersionOpt, updateFaultOpt});
     parser.process(arguments);   // exits on --help and on unknown options
 
     auto fail = [error](const QString &message) { *error = message; return false; };
@@ -80,5 +86,38 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     }
     factoryReset = parser.isSet(factoryOpt);
     logPath = parser.value(logOpt);
+    if (!parseInt(parser.value(restartOpt), 0, 600000, &restartMs))
+        return fail(QStringLiteral("--restart-ms must be 0..600000"));
+    if (!parseInt(parser.value(installOpt), 0, 600000, &installMs))
+        return fail(QStringLiteral("--install-ms must be 0..600000"));
+    packagePath = parser.value(packageOpt);
+    updateVersion = parser.value(updateVersionOpt);
+    const QStringList faultList = parser.value(updateFaultOpt).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &item : faultList) {
+        const QStringList parts = item.trimmed().split(QLatin1Char(':'));
+        int device = 0;
+        if (parts.size() < 2 || !parseInt(parts[0], 0, 65535, &device))
+            return fail(QStringLiteral("--update-fault takes a comma list of I:FAULT"));
+        UpdateFault fault;
+        const QString kind = parts[1];
+        if (kind == QLatin1String("silent") && parts.size() == 2)
+            fault.kind = UpdateFault::Silent;
+        else if (kind == QLatin1String("garbage") && parts.size() == 2)
+            fault.kind = UpdateFault::Garbage;
+        else if (kind == QLatin1String("split") && parts.size() == 2)
+            fault.kind = UpdateFault::Split;
+        else if (kind == QLatin1String("stall") && parts.size() == 2)
+            fault.kind = UpdateFault::Stall;
+        else if (kind == QLatin1String("disconnect") && parts.size() == 3) {
+            bool ok = false;
+            fault.bytes = parts[2].toLongLong(&ok);
+            if (!ok || fault.bytes < 0)
+                return fail(QStringLiteral("--update-fault: disconnect:K needs a byte count"));
+            fault.kind = UpdateFault::Disconnect;
+        }
+        else
+            return fail(QStringLiteral("--update-fault: unknown fault ") + item);
+        updateFaults.insert(device, fault);
+    }
     return true;
 }

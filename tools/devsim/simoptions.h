@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QHostAddress>
 #include <QSet>
 #include <QString>
@@ -10,6 +11,15 @@ class SimOptions
 {
 public:
     enum class Reply { Broadcast, Unicast, Mixed };
+
+    // How one device misbehaves during a firmware update.
+    struct UpdateFault
+    {
+        enum Kind { None, Silent, Disconnect, Garbage, Split, Stall };
+        Kind kind = None;
+        qint64 bytes = 0;       // Disconnect: package bytes taken before hanging up
+    };
+
 
     int count = 1;
     quint32 firstIp = QHostAddress(QStringLiteral("192.168.147.20")).toIPv4Address();
@@ -25,6 +35,12 @@ public:
     QSet<int> silent;
     bool factoryReset = false;
     QString logPath;            // empty: standard output
+    // Firmware update client.
+    int restartMs = 300;        // silent between accepting an update and connecting back
+    int installMs = 300;        // between the last package byte and reporting the update installed
+    QString packagePath;        // when set, the received bytes are compared with this file
+    QString updateVersion;      // version after an update; empty: the number before the last dot goes up
+    QHash<int, UpdateFault> updateFaults;
 
     // False with a message in *error when an option is malformed.
     bool parse(const QStringList &arguments, QString *error);
