@@ -37,6 +37,143 @@
     </message>
 </context>
 <context>
+    <name>HardDisk</name>
+    <message>
+        <source>磁盘管理</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>剩余容量:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>插入状态:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已插入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未插入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>格式化:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已格式化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未格式化</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>磁盘容量:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>空间状态:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>空间充足</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>空间不足</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>挂接状态:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已挂接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未挂接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>准备状态:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已准备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未准备</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HardDiskItem</name>
+    <message>
+        <source>磁盘</source>
+        <translation>磁盘</translation>
+    </message>
+</context>
+<context>
+    <name>Hardware</name>
+    <message>
+        <source>硬件接口</source>
+        <translation>硬件接口</translation>
+    </message>
+    <message>
+        <source>USB1:</source>
+        <translation>USB1:</translation>
+    </message>
+    <message>
+        <source>USB2:</source>
+        <translation>USB2:</translation>
+    </message>
+    <message>
+        <source>音频1:</source>
+        <translation>音频1:</translation>
+    </message>
+    <message>
+        <source>音频2:</source>
+        <translation>音频2:</translation>
+    </message>
+    <message>
+        <source>音频3:</source>
+        <translation>音频3:</translation>
+    </message>
+    <message>
+        <source>音频4:</source>
+        <translation>音频4:</translation>
+    </message>
+    <message>
+        <source>发布时间:</source>
+        <translation>发布时间:</translation>
+    </message>
+    <message>
+        <source>未接入设备或损坏</source>
+        <translation>未接入设备或损坏</translation>
+    </message>
+    <message>
+        <source>接入U盘</source>
+        <translation>接入U盘</translation>
+    </message>
+    <message>
+        <source>接入鼠标</source>
+        <translation>接入鼠标</translation>
+    </message>
+    <message>
+        <source>未接入音频或损坏</source>
+        <translation>未接入音频或损坏</translation>
+    </message>
+    <message>
+        <source>音频接口正常</source>
+        <translation>音频接口正常</translation>
+    </message>
+</context>
+<context>
     <name>Menu</name>
     <message>
         <source>升级</source>
