@@ -13,6 +13,8 @@
 #include "resources/resources.h"
 #include "ui/devlist.h"
 #include "ui/menu.h"
+#include "update/file.h"
+#include "update/update.h"
 #include "ui_searcher.h"
 
 Searcher *Searcher::s_instance = nullptr;
@@ -82,6 +84,7 @@ Searcher::Searcher(QWidget *parent)
 Searcher::~Searcher()
 {
     if (s_instance == this) {
+        delete update;
         delete menu;
         delete fileDialog;
         delete devList;
@@ -171,6 +174,30 @@ void Searcher::clickMenu(QString type)
         openQRCode();
     else if (type == QLatin1String("reset"))
         engine->reset();
+    else if (type == QLatin1String("update"))
+        openUpdate();
+}
+
+bool Searcher::openUpdateDialog()
+{
+    // The engine keeps its run: a new dialog follows it.
+    delete update;
+    update = new Update(this);
+    connect(update, SIGNAL(closeMsg()), this, SLOT(closeUpdate()));
+    update->showInCenter();
+    // Refused here, so that no device restarts for a package it cannot get.
+    const File::PackageCheck check = File::check(ui->lineEdit_fileAddress->text());
+    if (check != File::PackageOk) {
+        update->refusePackage(check);
+        return false;
+    }
+    return true;
+}
+
+void Searcher::openUpdate()
+{
+    if (openUpdateDialog())
+        engine->startUpdate(ui->lineEdit_fileAddress->text());
 }
 
 void Searcher::openQRCode()
@@ -199,6 +226,11 @@ void Searcher::autoSearch()
 
 void Searcher::closeUpdate()
 {
+    if (!update)
+        return;
+    update->hide();
+    update->deleteLater();   // closeMsg comes from inside the dialog's own slot
+    update = nullptr;
 }
 
 void Searcher::loadIp()
@@ -236,6 +268,8 @@ void Searcher::closeMoreReset()
 
 void Searcher::moreupdate()
 {
+    if (openUpdateDialog())
+        engine->startAllUpdate(ui->lineEdit_fileAddress->text());
 }
 
 void Searcher::allSetIp()

@@ -12,6 +12,7 @@ class Devs;
 class Menu;
 class QFileDialog;
 class QTranslator;
+class Update;
 
 namespace Ui { class Searcher; }
 
@@ -48,6 +49,7 @@ public slots:
     void openMenu(const QPoint &pos);
     void closeMenu();
     void clickMenu(QString type);
+    void openUpdate();
     void openQRCode();
     void closeQRCode();
     void searchOnce();
@@ -70,10 +72,15 @@ private:
     static Searcher *s_instance;
     static QTranslator *s_translator;
 
+    // Opens the update dialog over the window; false, with the reason shown in
+    // it, when the package cannot be sent.
+    bool openUpdateDialog();
+
     Ui::Searcher *ui;
     DevList *devList = nullptr;
     QFileDialog *fileDialog = nullptr;
     Menu *menu = nullptr;
+    Update *update = nullptr;
     QString version;
     AdminService *debugBus = nullptr;
     Connect *engine = nullptr;
