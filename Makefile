@@ -25,5 +25,9 @@ test-lab: build
 run: build
 	tests/lab/run-demo.sh $(BUILD)
 
+# The benchmarks of bench/, each in a lab of its own; they print figures, not verdicts.
+bench: build
+	bench/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -1,5 +1,6 @@
 #include "connect.h"
 
+#include <QElapsedTimer>
 #include <QUdpSocket>
 
 #include <cstring>
@@ -15,6 +16,11 @@ namespace {
 // A burst of answers from a large site must fit in the kernel's queue until
 // the event loop reads them.
 constexpr int AnswerSocketBufferBytes = 8 * 1024 * 1024;
+
+// One readyRead takes the datagrams already queued, up to these bounds, so
+// that timers and input still come through during a burst.
+constexpr int MaxDatagramsPerTurn = 512;
+constexpr int MaxTurnMs = 5;
 
 // setAllIp() numbers hosts by registry position + 2; positions past this one
 // would leave 192.168.147.2 .. .254.
@@ -135,17 +141,36 @@ void Connect::cleanSearch()
 
 QHostAddress Connect::getLocalIp() const
 {
-    return LocalIp::choose(LocalIp::hostInterfaces());
+    return localIp.refresh();
 }
 
 void Connect::receiveBroadCast()
 {
-    readDatagram(broadCastSocket, true);
+    readQueued(broadCastSocket, true);
 }
 
 void Connect::receivePrivate()
 {
-    readDatagram(privateSocket, false);
+    readQueued(privateSocket, false);
+}
+
+// A search answered by a whole site queues thousands of answers within
+// milliseconds. Taking those already queued on this socket in one turn of the
+// event loop lets the device list lay itself out and redraw once for them
+// rather than once for each; every datagram is still read, counted and handled
+// on its own. The turn ends as soon as the other answer socket has a datagram
+// waiting, so that the event loop serves both in turn as before and answers to
+// both ports keep their order.
+void Connect::readQueued(QUdpSocket *socket, bool isBroadCast)
+{
+    QUdpSocket *other = socket == broadCastSocket ? privateSocket : broadCastSocket;
+    QElapsedTimer turn;
+    turn.start();
+    int taken = 0;
+    do {
+        readDatagram(socket, isBroadCast);
+    } while (++taken < MaxDatagramsPerTurn && !turn.hasExpired(MaxTurnMs) && socket->hasPendingDatagrams()
+             && !other->hasPendingDatagrams());
 }
 
 void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
@@ -161,7 +186,7 @@ void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
         return;
     datagram.truncate(int(read));
 
-    if (sender.isEqual(getLocalIp(), QHostAddress::TolerantConversion))
+    if (sender.isEqual(localIp.get(), QHostAddress::TolerantConversion))
         return;   // our own broadcast
 
     msg_head_t head;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "protocol/localipcache.h"
 #include "protocol/wire.h"
 #include "update/commpackhead.h"
 
@@ -123,6 +124,7 @@ private slots:
     void keepUpdateAlive();
 
 private:
+    void readQueued(QUdpSocket *socket, bool isBroadCast);
     void readDatagram(QUdpSocket *socket, bool isBroadCast);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
@@ -149,6 +151,8 @@ private:
     int timeoutCount = 10;
     QTimer autoSearchTimer;
     QList<TimeoutItem *> timeoutList;
+    // The own-datagram drop asks for the local address once per datagram.
+    mutable LocalIpCache localIp;
 
     // Transfer side
     TcpServer *tcpServer = nullptr;

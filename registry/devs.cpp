@@ -9,12 +9,11 @@ Devs *Devs::s_instance = nullptr;
 
 namespace {
 
-// The mac text: up to the first NUL, never past the 24-byte field.
-bool sameMac(const msg_broadcast_t &a, const msg_broadcast_t &b)
+// The mac text: up to the first NUL, never past the 24-byte field; two texts
+// match when their bytes do.
+QByteArray macText(const msg_broadcast_t &info)
 {
-    const size_t lengthA = strnlen(a.mac, sizeof a.mac);
-    const size_t lengthB = strnlen(b.mac, sizeof b.mac);
-    return lengthA == lengthB && std::memcmp(a.mac, b.mac, lengthA) == 0;
+    return QByteArray(info.mac, int(strnlen(info.mac, sizeof info.mac)));
 }
 
 } // namespace
@@ -96,15 +95,12 @@ void Devs::clear()
     selectedChannel = -1;
     qDeleteAll(devList);
     devList.clear();
+    rowByMac.clear();
 }
 
 int Devs::indexOf(const msg_broadcast_t &info) const
 {
-    for (int i = 0; i < devList.size(); ++i) {
-        if (sameMac(devList.at(i)->info, info))
-            return i;
-    }
-    return -1;
+    return rowByMac.value(macText(info), -1);
 }
 
 bool Devs::isExist(QHostAddress addr, msg_broadcast_t info) const
@@ -120,6 +116,7 @@ void Devs::loadDev(QHostAddress sendAddr, int num, msg_broadcast_t searchInfo, i
     if (row < 0) {
         devList.append(new Dev);
         row = devList.size() - 1;
+        rowByMac.insert(macText(searchInfo), row);
     }
     Dev *dev = devList.at(row);
     dev->online = onlineLife;

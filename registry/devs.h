@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -48,6 +50,9 @@ private:
 
     Connect *connect = nullptr;
     QList<Dev *> devList;
+    // Row of each record by its mac text: an answer from a site of thousands of
+    // devices must not scan them all.
+    QHash<QByteArray, int> rowByMac;
     int onlineLife = 1;
     Dev *selected = nullptr;
     int selectedChannel = -1;

@@ -30,12 +30,15 @@ const char ViewStyle[] =
     "QScrollBar::add-line,QScrollBar::sub-line{width:0px;height:0px;}"
     "QScrollBar::add-page,QScrollBar::sub-page{background:none;}";
 
+// While answers keep coming, the view is redrawn at most this often.
+constexpr int RepaintIntervalMs = 20;
+
 // A cell of a device row; the name column carries the device icon.
-QStandardItem *newCell(int column)
+QStandardItem *newCell(int column, const QIcon &icon)
 {
     auto *cell = new QStandardItem;
     if (column == 0)
-        cell->setIcon(QIcon(QStringLiteral(":/btn/images/c512.png")));
+        cell->setIcon(icon);
     return cell;
 }
 
@@ -46,8 +49,12 @@ DevList::DevList(QWidget *parent)
     , ui(new Ui::DevList)
     , devs(Devs::instance())
     , connect(Connect::instance())
+    , deviceIcon(QStringLiteral(":/btn/images/c512.png"))
 {
     ui->setupUi(this);
+    repaintTimer.setSingleShot(true);
+    repaintTimer.setInterval(RepaintIntervalMs);
+    QObject::connect(&repaintTimer, SIGNAL(timeout()), this, SLOT(repaintDeferred()));
 
     // The look of the view is the same for every model, so it is set once here;
     // cleanList() only needs a fresh model.
@@ -136,7 +143,7 @@ void DevList::loadDev(int row)
         // A new device: its row goes in whole, one insertion for the view.
         QList<QStandardItem *> cells;
         for (int column = 0; column < ColumnCount; ++column)
-            cells << newCell(column);
+            cells << newCell(column, deviceIcon);
         model->setRowCount(row);   // rows the registry has not announced yet stay empty
         model->insertRow(row, cells);
     }
@@ -146,7 +153,7 @@ void DevList::loadDev(int row)
     for (int column = 0; column < ColumnCount; ++column) {
         QStandardItem *cell = model->item(row, column);
         if (!cell) {   // a row left empty above
-            cell = newCell(column);
+            cell = newCell(column, deviceIcon);
             model->setItem(row, column, cell);
         }
         cell->setText(texts[column]);
@@ -156,6 +163,28 @@ void DevList::loadDev(int row)
     view->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current);
     for (const QModelIndex &index : qAsConst(expanded))
         view->expand(index);
+    deferRepaint();
+}
+
+// Each answer of a burst would otherwise redraw every visible row, and a
+// thousand answers within milliseconds would cost a thousand redraws: the first
+// change of a quiet list shows at once, later ones together once per interval.
+void DevList::deferRepaint()
+{
+    if (!repaintTimer.isActive()) {
+        repaintTimer.start();
+        return;
+    }
+    if (ui->treeView->updatesEnabled())
+        ui->treeView->setUpdatesEnabled(false);
+}
+
+void DevList::repaintDeferred()
+{
+    if (ui->treeView->updatesEnabled())
+        return;   // nothing held back: the burst is over
+    ui->treeView->setUpdatesEnabled(true);   // redraws the view
+    repaintTimer.start();
 }
 
 void DevList::selectRow(QModelIndex index)

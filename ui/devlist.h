@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QIcon>
 #include <QList>
 #include <QModelIndex>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 class Connect;
@@ -35,12 +37,20 @@ public slots:
     void clickTreeView();
     void cleanList();
 
+private slots:
+    void repaintDeferred();
+
 private:
     void setUpModel();
+    void deferRepaint();
 
     Ui::DevList *ui;
     QStandardItemModel *model = nullptr;
     Devs *devs;
     Connect *connect;
     QList<QModelIndex> expanded;
+    // One icon for every row: the image is decoded and scaled once, not per row.
+    QIcon deviceIcon;
+    // Spreads the redraws of a burst of answers, see deferRepaint().
+    QTimer repaintTimer;
 };

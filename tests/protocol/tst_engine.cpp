@@ -250,6 +250,41 @@ private slots:
         QCOMPARE(sends.size(), 2);
         engine->setAutoSearch(false);
     }
+
+    void own_datagram_drop_follows_a_change_of_address()
+    {
+        // The lab's tool host is ours: move en0's second address from .101 to .102.
+        auto ip = [](const QString &args) { return QProcess::execute("sh", {"-c", "ip " + args}); };
+        const QHostAddress moved(QStringLiteral("192.168.147.102"));
+        auto sendFromTo = [](const QHostAddress &from, const QHostAddress &to, const QString &mac) {
+            QUdpSocket socket;
+            QVERIFY(socket.bind(from, 0));
+            const QByteArray datagram = searchAnswer(mac);
+            QCOMPARE(socket.writeDatagram(datagram, to, Wire::BroadcastAnswerPort), qint64(datagram.size()));
+        };
+        QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
+        const int first = engine->receiveCount();
+        sendFromTo(ToolAddress, ToolAddress, "own-before-the-change");   // the engine looks the address up
+        QTRY_COMPARE(engine->receiveCount(), first + 1);
+
+        QCOMPARE(ip("addr del 192.168.147.101/24 dev en0"), 0);
+        QCOMPARE(ip("addr add 192.168.147.102/24 dev en0"), 0);
+        // The drop reuses a look-up for up to LocalIpCache::DefaultValidityMs.
+        QTest::qWait(3 * LocalIpCache::DefaultValidityMs);
+        const int before = engine->receiveCount();
+        sendFromTo(moved, moved, "from-the-new-address");
+        sendFromTo(OtherLocalAddress, moved, "from-a-device");
+        QTRY_COMPARE(engine->receiveCount(), before + 2);
+        const bool restored = ip("addr del 192.168.147.102/24 dev en0") == 0
+            && ip("addr add 192.168.147.101/24 dev en0") == 0
+            && ip("route replace default dev en0 src 192.168.147.101") == 0;
+
+        QStringList macs;
+        for (const QList<QVariant> &call : answers)
+            macs << Wire::readText(call.at(2).value<msg_broadcast_t>().mac);
+        QCOMPARE(macs, QStringList{"from-a-device"});
+        QVERIFY(restored);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -80,6 +80,58 @@ private slots:
         QCOMPARE(devs->getDevList().size(), 3);
     }
 
+    void mac_text_decides_identity_data()
+    {
+        QTest::addColumn<QByteArray>("first");    // the mac field's bytes, zero-padded to 24
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("records");
+
+        QTest::newRow("bytes after the NUL differ") << QByteArray("m1\0abc", 6) << QByteArray("m1\0xyz", 6) << 1;
+        QTest::newRow("one text a prefix of the other") << QByteArray("m1") << QByteArray("m10") << 2;
+        QTest::newRow("letter case differs") << QByteArray("aa:bb") << QByteArray("AA:BB") << 2;
+        QTest::newRow("24 characters, no NUL") << QByteArray(24, 'M') << QByteArray(24, 'M') << 1;
+        QTest::newRow("empty text") << QByteArray() << QByteArray("\0junk", 5) << 1;
+    }
+
+    void mac_text_decides_identity()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(int, records);
+
+        for (const QByteArray &mac : {first, second}) {
+            msg_broadcast_t r = record(QString());
+            std::memset(r.mac, 0, sizeof r.mac);
+            std::memcpy(r.mac, mac.constData(), size_t(mac.size()));
+            emit engine->receiveMsg(QHostAddress("192.168.147.11"), 1, r, 18153);
+        }
+        QCOMPARE(devs->getDevList().size(), records);
+    }
+
+    void thousands_of_devices_keep_their_rows()
+    {
+        const int count = 3000;
+        for (int i = 0; i < count; ++i)
+            answer(QStringLiteral("00:1A:2B:3C:%1").arg(i, 4, 16, QLatin1Char('0')));
+        QSignalSpy rows(devs, SIGNAL(loadDevMsg(int)));
+        for (int i = count - 1; i >= 0; i -= 7)
+            answer(QStringLiteral("00:1A:2B:3C:%1").arg(i, 4, 16, QLatin1Char('0')), "192.168.147.12");
+        QCOMPARE(devs->getDevList().size(), count);
+        for (const QList<QVariant> &call : rows) {
+            const int row = call.at(0).toInt();
+            QCOMPARE(Wire::readText(devs->getDevList().at(row)->info.mac),
+                     QStringLiteral("00:1A:2B:3C:%1").arg(row, 4, 16, QLatin1Char('0')));
+            QCOMPARE(devs->getDevList().at(row)->addr.toString(), QStringLiteral("192.168.147.12"));
+        }
+        QCOMPARE(rows.size(), (count + 6) / 7);
+
+        devs->clear();   // the index goes with the records
+        answer(QStringLiteral("00:1A:2B:3C:0bb8"));
+        answer(QStringLiteral("00:1A:2B:3C:0005"));
+        QCOMPARE(devs->getDevList().size(), 2);
+        QCOMPARE(Wire::readText(devs->getDevList().at(1)->info.mac), QStringLiteral("00:1A:2B:3C:0005"));
+    }
+
     void search_without_answers_ages_each_online_row_once()
     {
         answer("m1");

@@ -278,6 +278,27 @@ private slots:
         if (raised.contains("menu"))
             QCOMPARE(menuAt, view()->viewport()->mapFrom(list, point));
     }
+
+    void burst_of_answers_ends_with_the_list_redrawn()
+    {
+        // Rows that come faster than the list redraws are drawn together; once
+        // the answers stop, the view must draw again and keep drawing.
+        for (int n = 1; n <= 300; ++n)
+            answer(n);
+        QCOMPARE(model()->rowCount(), 300);
+        QTRY_VERIFY(view()->updatesEnabled());
+        QTest::qWait(100);
+        QVERIFY(view()->updatesEnabled());
+        view()->scrollToBottom();
+        const QImage shot = view()->viewport()->grab().toImage();
+        const QRect last = view()->visualRect(model()->index(299, 3));
+        QVERIFY(view()->viewport()->rect().contains(last.center()));
+        // The last row's mac text is drawn: its cell is not plain background.
+        bool inked = false;
+        for (int x = last.left(); x < last.right() && !inked; ++x)
+            inked = shot.pixelColor(x, last.center().y()).lightness() < 128;
+        QVERIFY(inked);
+    }
 };
 
 QTEST_MAIN(TestDevList)
