@@ -16,6 +16,8 @@
 #include "update/file.h"
 #include "update/update.h"
 #include "ui_searcher.h"
+#include "video/video.h"
+#include "video/videoinfo.h"
 
 Searcher *Searcher::s_instance = nullptr;
 QTranslator *Searcher::s_translator = nullptr;
@@ -26,6 +28,7 @@ Searcher::Searcher(QWidget *parent)
     , version(QStringLiteral("V1.0.2.64"))
 {
     initResources();
+    video = Video::instance();
     debugBus = AdminService::instance();
     engine = Connect::instance();
     devs = Devs::instance();
@@ -84,6 +87,7 @@ Searcher::Searcher(QWidget *parent)
 Searcher::~Searcher()
 {
     if (s_instance == this) {
+        delete videoInfo;
         delete update;
         delete menu;
         delete fileDialog;
@@ -174,6 +178,8 @@ void Searcher::clickMenu(QString type)
         openQRCode();
     else if (type == QLatin1String("reset"))
         engine->reset();
+    else if (type == QLatin1String("main") || type == QLatin1String("sub"))
+        openVideoManager(type == QLatin1String("main"));
     else if (type == QLatin1String("update"))
         openUpdate();
 }
@@ -250,8 +256,28 @@ void Searcher::closeAdmin()
 {
 }
 
+void Searcher::openVideoManager(bool isMain)
+{
+    // One stream at a time: the old dialog's view closes its stream as it goes.
+    delete videoInfo;
+    videoInfo = new VideoInfo(this);
+    connect(videoInfo, SIGNAL(closeMsg()), this, SLOT(closeVideoManager()));
+    videoInfo->setMainStream(isMain);
+    videoInfo->centerInParent();
+    videoInfo->show();
+    videoInfo->raise();
+}
+
 void Searcher::closeVideoManager()
 {
+    if (!videoInfo)
+        return;
+    // closeMsg() comes from inside the dialog's own slot: hide it now and let
+    // it go once that slot has returned. Its view stops the stream right away.
+    VideoInfo *closing = videoInfo;
+    videoInfo = nullptr;
+    closing->hide();
+    closing->deleteLater();
 }
 
 void Searcher::closeHardware()

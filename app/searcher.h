@@ -12,6 +12,8 @@ class Devs;
 class Menu;
 class QFileDialog;
 class QTranslator;
+class Video;
+class VideoInfo;
 class Update;
 
 namespace Ui { class Searcher; }
@@ -69,6 +71,9 @@ public slots:
     void resetFail();
 
 private:
+    // The stream dialog for the selected device's main or sub stream.
+    void openVideoManager(bool isMain);
+
     static Searcher *s_instance;
     static QTranslator *s_translator;
 
@@ -80,8 +85,10 @@ private:
     DevList *devList = nullptr;
     QFileDialog *fileDialog = nullptr;
     Menu *menu = nullptr;
+    VideoInfo *videoInfo = nullptr;
     Update *update = nullptr;
     QString version;
+    Video *video = nullptr;
     AdminService *debugBus = nullptr;
     Connect *engine = nullptr;
     Devs *devs = nullptr;

@@ -378,4 +378,59 @@
         <translation>Eq.%1:</translation>
     </message>
 </context>
+<context>
+    <name>VideoInfo</name>
+    <message>
+        <source>码流管理</source>
+        <translation>Stream management</translation>
+    </message>
+    <message>
+        <source>URL:</source>
+        <translation>URL:</translation>
+    </message>
+    <message>
+        <source>帧率:</source>
+        <translation>Frame rate:</translation>
+    </message>
+    <message>
+        <source>码率:</source>
+        <translation>Bit rate:</translation>
+    </message>
+    <message>
+        <source>帧间隔:</source>
+        <translation>Frame interval:</translation>
+    </message>
+    <message>
+        <source>视频大小:</source>
+        <translation>Video Size:</translation>
+    </message>
+    <message>
+        <source>解码帧率:</source>
+        <translation>Decode Fps:</translation>
+    </message>
+    <message>
+        <source>编码类型:</source>
+        <translation>Encoding type:</translation>
+    </message>
+    <message>
+        <source>配置变更成功</source>
+        <translation>Setting successed</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>切换成功，设备重启中</source>
+        <translation>Setting successed,restaring</translation>
+    </message>
+    <message>
+        <source>切换失败</source>
+        <translation>Setting fail</translation>
+    </message>
+</context>
 </TS>

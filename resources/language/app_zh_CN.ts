@@ -378,4 +378,59 @@
         <translation>设备%1:</translation>
     </message>
 </context>
+<context>
+    <name>VideoInfo</name>
+    <message>
+        <source>码流管理</source>
+        <translation>码流管理</translation>
+    </message>
+    <message>
+        <source>URL:</source>
+        <translation>URL:</translation>
+    </message>
+    <message>
+        <source>帧率:</source>
+        <translation>帧率:</translation>
+    </message>
+    <message>
+        <source>码率:</source>
+        <translation>码率:</translation>
+    </message>
+    <message>
+        <source>帧间隔:</source>
+        <translation>帧间隔:</translation>
+    </message>
+    <message>
+        <source>视频大小:</source>
+        <translation>视频大小:</translation>
+    </message>
+    <message>
+        <source>解码帧率:</source>
+        <translation>解码帧率:</translation>
+    </message>
+    <message>
+        <source>编码类型:</source>
+        <translation>编码类型:</translation>
+    </message>
+    <message>
+        <source>配置变更成功</source>
+        <translation>配置变更成功</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>切换成功，设备重启中</source>
+        <translation>切换成功，设备重启中</translation>
+    </message>
+    <message>
+        <source>切换失败</source>
+        <translation>切换失败</translation>
+    </message>
+</context>
 </TS>

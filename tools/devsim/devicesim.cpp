@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include "simstreams.h"
+
 #include "simupdater.h"
 
 namespace {
@@ -33,6 +35,8 @@ DeviceSim::DeviceSim(const SimOptions &options, EventLog *log, QObject *parent)
         m_devices.emplace_back(i, options);
     connect(m_searchSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_searchSocket, Wire::SearchPort); });
     connect(m_commandSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_commandSocket, Wire::CommandPort); });
+    if (options.streams)
+        m_streams = new SimStreams(options, log, this);
 }
 
 bool DeviceSim::start(QString *error)
@@ -51,6 +55,10 @@ bool DeviceSim::start(QString *error)
     ready.insert(QStringLiteral("count"), int(m_devices.size()));
     ready.insert(QStringLiteral("bound"), QJsonArray{Wire::SearchPort, Wire::CommandPort});
     m_log->write(ready);
+    if (m_streams) {
+        for (const SimDevice &device : m_devices)
+            m_streams->start(device.index(), device.ip(), device.h264());
+    }
     return true;
 }
 
@@ -93,6 +101,8 @@ void DeviceSim::dispatch(quint16 port, const QNetworkDatagram &datagram)
             return onSetNetwork(port, datagram);
         if (port == Wire::CommandPort && head.cmd == Wire::RESET_DEVICE && data.size() >= Wire::RecordDatagramSize)
             return onReset(port, datagram);
+        if (port == Wire::CommandPort && head.cmd == Wire::CHANGE_COMPRESS_TYPE && data.size() >= Wire::RecordDatagramSize)
+            return onChangeCompress(port, datagram);
         if (port == Wire::CommandPort && head.cmd == Wire::UPDATE_BEGIN && data.size() >= Wire::RecordDatagramSize)
             return onUpdateBegin(port, datagram);
     }
@@ -228,6 +238,50 @@ void DeviceSim::onUpdateDone(int index, bool installed)
     logged.insert(QStringLiteral("device"), index);
     logged.insert(QStringLiteral("version"), version);
     m_log->write(logged);
+}
+
+void DeviceSim::onChangeCompress(quint16 port, const QNetworkDatagram &datagram)
+{
+    msg_broadcast_t request;
+    Wire::read(datagram.data(), Wire::HeadSize, request);
+    const int index = findByMac(Wire::readText(request.mac));
+    logReceived(port, datagram, index);
+    if (index < 0 || m_devices[size_t(index)].restarting())
+        return;
+    SimDevice &device = m_devices[size_t(index)];
+    const quint8 h264 = request.h264 ? 1 : 0;
+    QJsonObject logged = logEvent("compress");
+    logged.insert(QStringLiteral("device"), index);
+    logged.insert(QStringLiteral("h264"), int(h264));
+    if (m_options.compressAnswer == SimOptions::CompressAnswer::None) {
+        m_log->write(logged);
+        return;
+    }
+    const bool accepted = m_options.compressAnswer == SimOptions::CompressAnswer::Success;
+    msg_head_t head = Wire::makeHead(Wire::CHANGE_COMPRESS_TYPE, Wire::RecordSize);
+    head.result = accepted ? 1 : 0;
+    const QHostAddress to = device.answersBroadcast() ? QHostAddress(QHostAddress::Broadcast) : datagram.senderAddress();
+    const quint16 toPort = device.answersBroadcast() ? Wire::BroadcastAnswerPort : Wire::PrivateAnswerPort;
+    m_commandSocket->writeDatagram(Wire::datagram(head, device.record()), to, toPort);
+    logged.insert(QStringLiteral("result"), int(head.result));
+    m_log->write(logged);
+    if (!accepted)
+        return;
+    // The device restarts: its streams drop and it answers nothing until it is back.
+    device.setRestarting(true);
+    if (m_streams)
+        m_streams->stop(index);
+    QTimer::singleShot(m_options.compressRestartMs, this, [this, index, h264] {
+        SimDevice &restarted = m_devices[size_t(index)];
+        restarted.setH264(h264);
+        restarted.setRestarting(false);
+        if (m_streams)
+            m_streams->start(index, restarted.ip(), h264);
+        QJsonObject back = logEvent("restarted");
+        back.insert(QStringLiteral("device"), index);
+        back.insert(QStringLiteral("h264"), int(h264));
+        m_log->write(back);
+    });
 }
 
 void DeviceSim::logReceived(quint16 port, const QNetworkDatagram &datagram, int device)

@@ -14,6 +14,7 @@
 
 class QNetworkDatagram;
 class QUdpSocket;
+class SimStreams;
 class SimUpdater;
 
 // The devices and their two listening sockets: devices hear searches and
@@ -38,6 +39,7 @@ private:
     void onSearch(quint16 port, const QNetworkDatagram &datagram);
     void onSetNetwork(quint16 port, const QNetworkDatagram &datagram);
     void onReset(quint16 port, const QNetworkDatagram &datagram);
+    void onChangeCompress(quint16 port, const QNetworkDatagram &datagram);
     void onUpdateBegin(quint16 port, const QNetworkDatagram &datagram);
     void onUpdateDone(int device, bool installed);
 
@@ -51,5 +53,6 @@ private:
     std::vector<SimDevice> m_devices;
     QUdpSocket *m_searchSocket;
     QUdpSocket *m_commandSocket;
+    SimStreams *m_streams = nullptr;   // with --streams: each device's RTSP server
     QHash<int, QPointer<SimUpdater>> m_updaters;   // devices in the middle of an update
 };

@@ -44,6 +44,14 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     parser.addOptions({countOpt, firstIpOpt, macOpt, versionOpt, maskOpt, gatewayOpt, dnsOpt, ipModeOpt,
                        h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt,
                        restartOpt, installOpt, packageOpt, updateVersionOpt, updateFaultOpt});
+    const QCommandLineOption streamsOpt(QStringLiteral("streams"), QStringLiteral("Each device serves RTSP at rtsp://IP:554/uscast/11 (1920x1080) and /uscast/12 (640x360) in its encoding; its address is added to this host."));
+    const QCommandLineOption rtspsimOpt(QStringLiteral("rtspsim"), QStringLiteral("The RTSP server program (default: the one built with devsim)."), QStringLiteral("FILE"));
+    const QCommandLineOption clipsOpt(QStringLiteral("clips"), QStringLiteral("Folder of the encoded clips (default: the ones built with devsim)."), QStringLiteral("DIR"));
+    const QCommandLineOption streamFaultOpt(QStringLiteral("stream-fault"), QStringLiteral("none, stall (a session stops sending after --stream-fault-after frames), exit (the server exits then), refuse (no stream is mounted) or oversize (the main stream is 3200x1800)."), QStringLiteral("FAULT"), QStringLiteral("none"));
+    const QCommandLineOption streamFaultAfterOpt(QStringLiteral("stream-fault-after"), QStringLiteral("Frames before a stall or exit fault."), QStringLiteral("N"), QStringLiteral("50"));
+    const QCommandLineOption compressAnswerOpt(QStringLiteral("compress-answer"), QStringLiteral("Answer to an encoding change: 1 (accepted, the device restarts with the new encoding), 0 (refused) or none."), QStringLiteral("1|0|none"), QStringLiteral("1"));
+    const QCommandLineOption compressRestartOpt(QStringLiteral("compress-restart-ms"), QStringLiteral("How long a device restarting after an encoding change serves no streams and answers no searches."), QStringLiteral("MS"), QStringLiteral("2000"));
+    parser.addOptions({streamsOpt, rtspsimOpt, clipsOpt, streamFaultOpt, streamFaultAfterOpt, compressAnswerOpt, compressRestartOpt});
     parser.process(arguments);   // exits on --help and on unknown options
 
     auto fail = [error](const QString &message) { *error = message; return false; };
@@ -119,5 +127,34 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
             return fail(QStringLiteral("--update-fault: unknown fault ") + item);
         updateFaults.insert(device, fault);
     }
+    streams = parser.isSet(streamsOpt);
+    rtspsim = parser.value(rtspsimOpt);
+    clipDir = parser.value(clipsOpt);
+    const QString faultText = parser.value(streamFaultOpt);
+    if (faultText == QLatin1String("none"))
+        streamFault = StreamFault::None;
+    else if (faultText == QLatin1String("stall"))
+        streamFault = StreamFault::Stall;
+    else if (faultText == QLatin1String("exit"))
+        streamFault = StreamFault::Exit;
+    else if (faultText == QLatin1String("refuse"))
+        streamFault = StreamFault::Refuse;
+    else if (faultText == QLatin1String("oversize"))
+        streamFault = StreamFault::Oversize;
+    else
+        return fail(QStringLiteral("--stream-fault must be none, stall, exit, refuse or oversize"));
+    if (!parseInt(parser.value(streamFaultAfterOpt), 0, 1000000, &streamFaultAfter))
+        return fail(QStringLiteral("--stream-fault-after must be 0..1000000"));
+    const QString answerText = parser.value(compressAnswerOpt);
+    if (answerText == QLatin1String("1"))
+        compressAnswer = CompressAnswer::Success;
+    else if (answerText == QLatin1String("0"))
+        compressAnswer = CompressAnswer::Failure;
+    else if (answerText == QLatin1String("none"))
+        compressAnswer = CompressAnswer::None;
+    else
+        return fail(QStringLiteral("--compress-answer must be 1, 0 or none"));
+    if (!parseInt(parser.value(compressRestartOpt), 0, 600000, &compressRestartMs))
+        return fail(QStringLiteral("--compress-restart-ms must be 0..600000"));
     return true;
 }

@@ -42,6 +42,17 @@ public:
     QString updateVersion;      // version after an update; empty: the number before the last dot goes up
     QHash<int, UpdateFault> updateFaults;
 
+    // RTSP streams of the devices, served by rtspsim, and the encoding switch.
+    enum class StreamFault { None, Stall, Exit, Refuse, Oversize };
+    enum class CompressAnswer { Success, Failure, None };
+    bool streams = false;
+    QString rtspsim;            // empty: the one built with devsim
+    QString clipDir;            // empty: the clips built with devsim
+    StreamFault streamFault = StreamFault::None;
+    int streamFaultAfter = 50;  // frames a session sends before a stall or exit fault
+    CompressAnswer compressAnswer = CompressAnswer::Success;
+    int compressRestartMs = 2000;
+
     // False with a message in *error when an option is malformed.
     bool parse(const QStringList &arguments, QString *error);
 };

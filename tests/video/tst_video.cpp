@@ -1,0 +1,369 @@
+#include <QtTest>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "mediafiles.h"
+#include "video/video.h"
+#include "video/videoevent_decode.h"
+#include "video/videoevent_getvideo.h"
+#include "video/videoevent_init.h"
+
+Q_DECLARE_METATYPE(uint8_t *)
+
+// Sees the decoder's events on their way in, without taking them.
+class EventTap : public QObject
+{
+public:
+    QList<int> inits;
+    QList<int> reads;
+    QList<int> decodes;
+
+    void clear() { inits.clear(); reads.clear(); decodes.clear(); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        switch (int(e->type())) {
+        case VideoEvent_init::EventType: inits << static_cast<VideoEvent_init *>(e)->result; break;
+        case VideoEvent_getVideo::EventType: reads << static_cast<VideoEvent_getVideo *>(e)->result; break;
+        case VideoEvent_decode::EventType: decodes << static_cast<VideoEvent_decode *>(e)->result; break;
+        default: break;
+        }
+        return false;
+    }
+};
+
+// A TCP peer that sends the first `head` bytes of its data at once, then
+// nothing until release(): a stream that stalls mid-way.
+class StallingServer : public QTcpServer
+{
+public:
+    QByteArray data;
+    int head = 0;
+    QTcpSocket *peer = nullptr;
+
+    void release()
+    {
+        if (peer)
+            peer->write(data.mid(head));
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        peer = new QTcpSocket(this);
+        peer->setSocketDescriptor(descriptor);
+        peer->write(data.left(head));
+    }
+};
+
+// The stream decoder on files made with ffmpeg and on TCP peers that stall:
+// what it accepts, that every picture arrives whole and in order, and that
+// closing is quick and leaves no packet behind.
+class TestVideo : public QObject
+{
+    Q_OBJECT
+
+    Video *video = nullptr;
+    EventTap tap;
+    MediaFiles files;
+    QString small;   // one second of 320x240 H.264
+
+    struct Frame
+    {
+        QByteArray bytes;
+        int width;
+        int height;
+    };
+
+    // Copies the frame buffer as the view would read it: under the frame lock.
+    QList<Frame> frames;
+    QMetaObject::Connection frameCopier;
+
+    void copyFrames()
+    {
+        frameCopier = connect(video, &Video::updateFrameMsg, this, [this](uint8_t *, int width, int height) {
+            QMutexLocker lock(video->frameLock());
+            const QSize size = video->frameSize();
+            const int bytes = size.width() * size.height() + 2 * (size.width() / 2) * (size.height() / 2);
+            frames.append({QByteArray(reinterpret_cast<const char *>(video->frameData()), bytes), width, height});
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<uint8_t *>("uint8_t*");
+        video = Video::instance();
+        video->installEventFilter(&tap);
+        small = files.make("small.mkv", {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "1",
+                                         "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+        QVERIFY(!small.isEmpty());
+    }
+
+    void cleanup()
+    {
+        disconnect(frameCopier);
+        video->close();
+        QTest::qWait(50);   // let the events of the closed stream arrive and go
+        frames.clear();
+        tap.clear();
+    }
+
+    void opens_what_it_can_draw_data()
+    {
+        QTest::addColumn<QStringList>("ffmpegArgs");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QSize>("size");
+        const QStringList x264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+        const QStringList ffv1{"-c:v", "ffv1", "-pix_fmt", "yuv420p"};
+        QTest::newRow("h264 640x360")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "1"} + x264) << "a.mkv" << 0 << QSize(640, 360);
+        QTest::newRow("h265 320x240")
+            << QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "1", "-c:v", "libx265", "-preset", "ultrafast",
+                           "-pix_fmt", "yuv420p", "-x265-params", "log-level=error"} << "b.mkv" << 0 << QSize(320, 240);
+        QTest::newRow("3000x2000 is the largest accepted")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=3000x2000:rate=25", "-frames:v", "6"} + x264) << "c.mkv" << 0 << QSize(3000, 2000);
+        QTest::newRow("3001 wide is refused")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=3001x2000:rate=25", "-frames:v", "3"} + ffv1) << "d.nut" << int(Video::NotAccepted) << QSize();
+        QTest::newRow("2001 high is refused")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=3000x2001:rate=25", "-frames:v", "3"} + ffv1) << "e.nut" << int(Video::NotAccepted) << QSize();
+        QTest::newRow("odd size 65x49")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=65x49:rate=25", "-t", "1"} + ffv1) << "f.nut" << 0 << QSize(65, 49);
+        QTest::newRow("of two video streams the second is decoded")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
+                            "-map", "0", "-map", "1", "-t", "1"} + x264) << "g.mkv" << 0 << QSize(160, 120);
+        QTest::newRow("audio beside video")
+            << (QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000",
+                            "-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264) << "h.mkv" << 0 << QSize(320, 240);
+        QTest::newRow("audio only has no video stream")
+            << QStringList{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000", "-t", "1", "-c:a", "aac"} << "i.mkv" << int(Video::NoVideoStream) << QSize();
+        QTest::newRow("missing file") << QStringList() << "missing.mkv" << int(Video::OpenFailed) << QSize();
+        QTest::newRow("not a media file") << QStringList() << "garbage.bin" << int(Video::OpenFailed) << QSize();
+    }
+
+    void opens_what_it_can_draw()
+    {
+        QFETCH(QStringList, ffmpegArgs);
+        QFETCH(QString, name);
+        QFETCH(int, result);
+        QFETCH(QSize, size);
+        QString path = files.path(name);
+        if (!ffmpegArgs.isEmpty()) {
+            path = files.make(name, ffmpegArgs);
+            QVERIFY(!path.isEmpty());
+        } else if (name == QLatin1String("garbage.bin")) {
+            QFile garbage(path);
+            QVERIFY(garbage.open(QIODevice::WriteOnly));
+            QByteArray noise(8192, '\0');
+            for (int i = 0; i < noise.size(); ++i)
+                noise[i] = char((i * 7919 + 13) % 251);
+            garbage.write(noise);
+        }
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(path);
+        QTRY_COMPARE_WITH_TIMEOUT(tap.inits.size(), 1, 10000);
+        QCOMPARE(tap.inits.first(), result);
+        if (size.isValid()) {
+            QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
+            QCOMPARE(frameSpy.first().at(1).toInt(), size.width());
+            QCOMPARE(frameSpy.first().at(2).toInt(), size.height());
+            QVERIFY(!tap.reads.contains(int(Video::NotAccepted)));
+        } else {
+            QTest::qWait(300);
+            QVERIFY(frameSpy.isEmpty());
+            QVERIFY(tap.reads.isEmpty());   // a failed open starts no reads
+        }
+        // The read chain ends in failed reads at the end of a file; no decode
+        // ever fails on a packet of another stream.
+        QVERIFY(!tap.decodes.contains(int(Video::SendFailed)));
+        if (name == QLatin1String("h.mkv")) {
+            QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::OtherStream)), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
+            QCOMPARE(Video::packetsHeld(), 0);   // audio packets were released
+        }
+    }
+
+    void pictures_arrive_whole_and_in_read_order_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("64x48") << 64 << 48;
+        QTest::newRow("chroma 33 wide: 66x50") << 66 << 50;
+        QTest::newRow("odd 65x49") << 65 << 49;
+        QTest::newRow("wide 1920x16") << 1920 << 16;
+    }
+
+    void pictures_arrive_whole_and_in_read_order()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        const int count = 60;
+        const QString path = files.makeSequence(QStringLiteral("seq%1x%2.nut").arg(width).arg(height), count, width, height);
+        QVERIFY(!path.isEmpty());
+        copyFrames();
+        video->open(path);
+        QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 10000);   // the whole file was read
+        QTest::qWait(200);
+        QVERIFY2(frames.size() >= count / 2, qPrintable(QString::number(frames.size())));
+        int last = -1;
+        for (const Frame &frame : frames) {
+            QCOMPARE(frame.width, width);
+            QCOMPARE(frame.height, height);
+            // The view may be told twice of the picture that is still in the
+            // buffer, but never of one older than the last it saw.
+            const int index = quint8(frame.bytes.at(0));
+            QVERIFY2(index >= last, qPrintable(QStringLiteral("frame %1 after %2").arg(index).arg(last)));
+            last = index;
+            QVERIFY2(frame.bytes == MediaFiles::decodedFrame(index, width, height), qPrintable(QStringLiteral("frame %1 differs").arg(index)));
+        }
+        QVERIFY(last >= count - 5);
+    }
+
+    void empty_url_gives_no_event_and_blocks_opens_until_close()
+    {
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(QString());
+        video->open(small);   // ignored: the empty open left the decoder failed
+        QTest::qWait(500);
+        QVERIFY(tap.inits.isEmpty());
+        QVERIFY(frameSpy.isEmpty());
+        video->close();
+        video->open(small);
+        QTRY_COMPARE_WITH_TIMEOUT(tap.inits, QList<int>{0}, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+    }
+
+    void a_second_stream_reuses_the_frame_buffer()
+    {
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(small);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+        const uint8_t *first = video->frameData();
+        video->close();
+        QTest::qWait(50);
+        frameSpy.clear();
+        video->open(small);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+        QCOMPARE(frameSpy.first().at(0).value<uint8_t *>(), first);
+    }
+
+    void nothing_arrives_after_close()
+    {
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(small);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+        video->close();
+        const int seen = frameSpy.size();
+        QTest::qWait(500);
+        QCOMPARE(frameSpy.size(), seen);
+        QVERIFY(!video->playing());
+        QCOMPARE(Video::packetsHeld(), 0);
+    }
+
+    void ended_input_is_retried_without_spinning()
+    {
+        video->open(small);
+        QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
+        const int before = tap.reads.count(int(Video::ReadFailed));
+        QTest::qWait(1000);
+        const int failed = tap.reads.count(int(Video::ReadFailed)) - before;
+        // The chain keeps going, paced, until close.
+        QVERIFY2(failed >= 3 && failed <= 20, qPrintable(QString::number(failed)));
+    }
+
+    void open_and_close_fifty_times_leave_no_packet()
+    {
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        for (int i = 0; i < 50; ++i) {
+            video->open(small);
+            // Close at every stage: before the open ends, while reading, while decoding.
+            QTest::qWait(i % 5 * 20);
+            video->close();
+        }
+        QTest::qWait(300);
+        QCOMPARE(Video::packetsHeld(), 0);
+        video->open(small);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);   // and it still plays
+        QCOMPARE(tap.inits.last(), 0);
+    }
+
+    void close_during_a_stalled_open_returns_at_once()
+    {
+        StallingServer server;   // accepts and never answers
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        video->open(QStringLiteral("rtsp://127.0.0.1:%1/uscast/11").arg(server.serverPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(server.peer != nullptr, 5000);
+        QTest::qWait(300);
+        QElapsedTimer clock;
+        clock.start();
+        video->close();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QTest::qWait(300);
+        QVERIFY(tap.inits.isEmpty() || tap.inits.last() < 0);   // never announced as playing
+        QVERIFY(!video->playing());
+    }
+
+    void stalled_read_is_cut_after_two_seconds_and_reading_resumes()
+    {
+        const QString path = files.make("stall.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6",
+                                                     "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p",
+                                                     "-f", "mpegts"});
+        QVERIFY(!path.isEmpty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        StallingServer server;
+        server.data = file.readAll();
+        server.head = server.data.size() / 2;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(tap.inits, QList<int>{0}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+
+        // The first half is consumed, then a read blocks until the 2 s limit cuts it.
+        QElapsedTimer clock;
+        int frameCount = -1;
+        while (frameCount != frameSpy.size()) {
+            frameCount = frameSpy.size();
+            QTest::qWait(300);
+        }
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
+        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() <= 3500, qPrintable(QString::number(clock.elapsed())));
+
+        // The chain went on: once the peer sends again, frames flow again.
+        const int stalledAt = frameSpy.size();
+        server.release();
+        QTRY_VERIFY_WITH_TIMEOUT(frameSpy.size() > stalledAt + 10, 10000);
+    }
+
+    void close_during_a_stalled_read_returns_at_once()
+    {
+        const QString path = files.make("stall2.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6",
+                                                      "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p",
+                                                      "-f", "mpegts"});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        StallingServer server;
+        server.data = file.readAll();
+        server.head = server.data.size() / 2;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
+        int frameCount = -1;
+        while (frameCount != frameSpy.size()) {
+            frameCount = frameSpy.size();
+            QTest::qWait(300);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        video->close();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVideo)
+#include "tst_video.moc"

@@ -1,0 +1,344 @@
+#include <QtTest>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "app/searcher.h"
+#include "protocol/connect.h"
+#include "registry/dev.h"
+#include "registry/devs.h"
+#include "support/devsimprocess.h"
+#include "ui/menu.h"
+#include "video/video.h"
+#include "video/videoinfo.h"
+
+// The stream dialog end to end in the lab: devsim's devices serve real RTSP
+// streams (rtspsim) at the addresses in their records, the tool opens them from
+// the operation menu, decodes them and switches their encoding.
+class TestVideoInfo : public QObject
+{
+    Q_OBJECT
+
+    Searcher *window = nullptr;
+    Devs *devs = nullptr;
+
+    template<typename T = QWidget>
+    T *child(QWidget *parent, const char *name) const
+    {
+        T *found = parent->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+
+    VideoInfo *dialog() const { return window->findChild<VideoInfo *>(); }
+    QString text(const char *name) const { return child<QLabel>(dialog(), name)->text(); }
+    QTreeView *list() const { return child<QTreeView>(window, "treeView"); }
+
+    // Starts one streaming device and waits until it is in the list.
+    bool startDevice(DevsimProcess &sim, const QStringList &extra = {})
+    {
+        QTest::mouseClick(child<QPushButton>(window, "pushButton_clean"), Qt::LeftButton);
+        if (!sim.start(QStringList{"--count", "1", "--streams"} + extra))
+            return false;
+        const bool up = sim.waitForLog([](const QList<QJsonObject> &events) {
+            for (const QJsonObject &event : events)
+                if (event.value("event") == QLatin1String("stream_ready"))
+                    return true;
+            return false;
+        }, 5000);
+        QTest::mouseClick(child<QPushButton>(window, "pushButton_search"), Qt::LeftButton);
+        QElapsedTimer clock;
+        clock.start();
+        while (list()->model()->rowCount() < 1 && clock.elapsed() < 5000)
+            QTest::qWait(20);
+        devs->selectDev(0);
+        return up && list()->model()->rowCount() == 1;
+    }
+
+    // Right click on the device, then the menu entry, as the installer does.
+    void openFromMenu(const char *entryName)
+    {
+        const QRect rect = list()->visualRect(list()->model()->index(0, 1));
+        QTest::mousePress(list()->viewport(), Qt::RightButton, {}, rect.center());
+        QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, rect.center());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(), list()->viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(list()->viewport(), &event);
+        Menu *menu = window->findChild<Menu *>();
+        QWidget *entry = child(menu, entryName);
+        QTest::mousePress(entry, Qt::LeftButton, {}, entry->rect().center());
+    }
+
+    // Closes the dialog with its Cancel button; the time until it is gone.
+    qint64 closeDialog()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(child<QPushButton>(dialog(), "pushButton_cancle"), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return clock.elapsed();
+    }
+
+    // Decode rates shown over the next `seconds` ticks.
+    QList<int> rates(int seconds)
+    {
+        QList<int> shown;
+        QLabel *label = child<QLabel>(dialog(), "label_decodeFps");
+        QString last = label->text();
+        QElapsedTimer clock;
+        clock.start();
+        while (shown.size() < seconds && clock.elapsed() < (seconds + 2) * 1000) {
+            QTest::qWait(50);
+            if (label->text() != last || clock.elapsed() > 1100 * (shown.size() + 1)) {
+                last = label->text();
+                shown << last.toInt();
+                clock.restart();
+            }
+        }
+        return shown;
+    }
+
+    bool streamStartedWith(const DevsimProcess &sim, const QString &codec, int nth) const
+    {
+        int seen = 0;
+        for (const QJsonObject &event : sim.log()) {
+            if (event.value("event") == QLatin1String("stream_start") && ++seen == nth)
+                return event.value("codec").toString() == codec;
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        window = new Searcher;
+        window->resize(1100, 700);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        devs = Devs::instance();
+    }
+
+    void cleanup()
+    {
+        if (dialog())
+            closeDialog();
+    }
+
+    void stream_opens_from_the_menu_and_frames_flow_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("size");
+        QTest::newRow("main") << "widget_main" << ":554/uscast/11" << "1920x1080";
+        QTest::newRow("sub") << "widget_sub" << ":554/uscast/12" << "640x360";
+    }
+
+    void stream_opens_from_the_menu_and_frames_flow()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, path);
+        QFETCH(QString, size);
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim));
+        openFromMenu(entry.toLatin1().constData());
+        QVERIFY(dialog());
+        QVERIFY(dialog()->isVisible());
+        QCOMPARE(dialog()->parentWidget(), window);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(dialog(), "lineEdit_url")->text(), QStringLiteral("rtsp://") + sim.ip(0) + path, 3000);
+        QVERIFY(child<QCheckBox>(dialog(), "checkBox_264")->isChecked());
+        QVERIFY(!child<QCheckBox>(dialog(), "checkBox_265")->isChecked());
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), size, 10000);
+        // Settle, then the rate of each second stays close to the stream's 25.
+        rates(2);
+        const QList<int> shown = rates(3);
+        QCOMPARE(shown.size(), 3);
+        for (int rate : shown)
+            QVERIFY2(rate >= 21 && rate <= 29, qPrintable(QString::number(rate)));
+
+        // The picture is drawn: the middle of the view is no longer the empty light grey.
+        QWidget *view = child(dialog(), "widget_12");
+        const QImage shot = dialog()->grab().toImage();
+        const QPoint middle = view->mapTo(dialog(), view->rect().center());
+        QVERIFY(shot.pixelColor(middle) != QColor(252, 252, 252));
+        const QString dir = qEnvironmentVariable("SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(dir);
+            QVERIFY(shot.save(QDir(dir).filePath(QStringLiteral("videoinfo-%1.png").arg(QTest::currentDataTag()))));
+        }
+    }
+
+    void texts_are_english_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title") << "label_6" << "Stream management";
+        QTest::newRow("size") << "label_4" << "Video Size:";
+        QTest::newRow("rate") << "label_5" << "Decode Fps:";
+        QTest::newRow("encoding") << "label_encoding" << "Encoding type:";
+        QTest::newRow("url") << "label_url" << "URL:";
+        QTest::newRow("submit") << "pushButton_submit" << "Setting";
+        QTest::newRow("cancel") << "pushButton_cancle" << "Cancel";
+    }
+
+    void texts_are_english()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        window->clickMenu(QStringLiteral("main"));
+        QWidget *widget = child(dialog(), name.toLatin1().constData());
+        const QString shown = qobject_cast<QPushButton *>(widget) ? static_cast<QPushButton *>(widget)->text()
+                                                                  : static_cast<QLabel *>(widget)->text();
+        QCOMPARE(shown, text);
+        QCOMPARE(dialog()->size(), QSize(856, 510));
+        QCOMPARE(dialog()->pos(), QPoint((window->width() - 856) / 2, (window->height() - 510) / 2));
+        QVERIFY(!child(dialog(), "widget")->isVisible());
+        QVERIFY(!child(dialog(), "label_success")->isVisible());
+    }
+
+    void switch_to_265_restarts_the_device_with_h265()
+    {
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim, {"--compress-restart-ms", "1500"}));
+        openFromMenu("widget_main");
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
+
+        QTest::mouseClick(child<QCheckBox>(dialog(), "checkBox_265"), Qt::LeftButton);
+        QVERIFY(!child<QCheckBox>(dialog(), "checkBox_264")->isChecked());
+        QTest::mouseClick(child<QPushButton>(dialog(), "pushButton_submit"), Qt::LeftButton);
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.received(18154, Wire::CHANGE_COMPRESS_TYPE).isEmpty(); }, 3000));
+
+        // The device's record as the registry holds it, with h264 = 0, behind the header.
+        msg_broadcast_t record = devs->getSelected()->info;
+        record.h264 = 0;
+        const QByteArray expected = Wire::datagram(Wire::makeHead(Wire::CHANGE_COMPRESS_TYPE, Wire::RecordSize), record);
+        QCOMPARE(expected.size(), 292);
+        QCOMPARE(DevsimProcess::hex(sim.received(18154, Wire::CHANGE_COMPRESS_TYPE).first()), expected);
+
+        QTRY_VERIFY_WITH_TIMEOUT(child(dialog(), "label_success")->isVisible(), 3000);
+        QCOMPARE(text("label_success"), QStringLiteral("Setting successed,restaring"));
+
+        // The device restarts: its stream drops; the dialog does not reopen it.
+        QVERIFY(sim.waitForLog([](const QList<QJsonObject> &events) {
+            for (const QJsonObject &event : events)
+                if (event.value("event") == QLatin1String("restarted"))
+                    return true;
+            return false;
+        }, 5000));
+        QVERIFY(streamStartedWith(sim, "h265", 2));
+        QVERIFY(closeDialog() < 3000);
+
+        // Opened again, the dialog reads the new encoding from the device and decodes H.265.
+        window->clickMenu(QStringLiteral("main"));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>(dialog(), "checkBox_265")->isChecked(), 3000);
+        QVERIFY(!child<QCheckBox>(dialog(), "checkBox_264")->isChecked());
+        QCOMPARE(devs->getSelected()->info.h264, quint8(0));
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
+        rates(2);
+        for (int rate : rates(2))
+            QVERIFY2(rate >= 21 && rate <= 29, qPrintable(QString::number(rate)));
+        const QString dir = qEnvironmentVariable("SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            dialog()->grab().save(QDir(dir).filePath(QStringLiteral("videoinfo-h265.png")));
+    }
+
+    void device_answer_decides_the_result_text_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("refused") << "0" << "Setting fail";
+        QTest::newRow("no answer") << "none" << "";
+    }
+
+    void device_answer_decides_the_result_text()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, shown);
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim, {"--compress-answer", answer}));
+        window->clickMenu(QStringLiteral("main"));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>(dialog(), "checkBox_264")->isChecked(), 3000);
+        QTest::mouseClick(child<QPushButton>(dialog(), "pushButton_submit"), Qt::LeftButton);
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.received(18154, Wire::CHANGE_COMPRESS_TYPE).isEmpty(); }, 3000));
+        // H.264 is checked, so the request keeps h264 = 1.
+        QCOMPARE(quint8(DevsimProcess::hex(sim.received(18154, Wire::CHANGE_COMPRESS_TYPE).first()).at(16 + 209)), quint8(1));
+        if (shown.isEmpty()) {
+            QTest::qWait(1000);
+            QVERIFY(!child(dialog(), "label_success")->isVisible());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(child(dialog(), "label_success")->isVisible(), 3000);
+            QCOMPARE(text("label_success"), shown);
+        }
+    }
+
+    void a_broken_stream_never_freezes_the_window_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<bool>("framesFirst");
+        QTest::newRow("stalls mid-way") << QStringList{"--stream-fault", "stall", "--stream-fault-after", "40"} << true;
+        QTest::newRow("server dies mid-way") << QStringList{"--stream-fault", "exit", "--stream-fault-after", "40"} << true;
+        QTest::newRow("server refuses") << QStringList{"--stream-fault", "refuse"} << false;
+        QTest::newRow("picture too large") << QStringList{"--stream-fault", "oversize"} << false;
+    }
+
+    void a_broken_stream_never_freezes_the_window()
+    {
+        QFETCH(QStringList, fault);
+        QFETCH(bool, framesFirst);
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim, fault));
+        window->clickMenu(QStringLiteral("main"));
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QLineEdit>(dialog(), "lineEdit_url")->text().isEmpty(), 3000);
+        if (framesFirst)
+            QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
+
+        // A timer that must keep ticking on time while the stream is broken.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        qint64 worst = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            worst = qMax(worst, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        ticker.start(20);
+        QTest::qWait(5000);
+        ticker.stop();
+        QVERIFY2(worst < 500, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(worst)));
+
+        QCOMPARE(text("label_decodeFps"), QStringLiteral("0"));
+        if (!framesFirst)
+            QCOMPARE(text("label_videoSize"), QString());
+        const qint64 closing = closeDialog();
+        QVERIFY2(closing < 3000, qPrintable(QString::number(closing)));
+        QVERIFY(!Video::instance()->playing());
+    }
+
+    void open_and_close_fifty_times_leaves_nothing_behind()
+    {
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim));
+        qint64 slowest = 0;
+        for (int i = 0; i < 50; ++i) {
+            window->clickMenu(i % 2 ? QStringLiteral("sub") : QStringLiteral("main"));
+            if (i % 3 == 0)
+                QTRY_VERIFY_WITH_TIMEOUT(!text("label_videoSize").isEmpty(), 10000);   // close while playing
+            else
+                QTest::qWait(i % 3 * 150);   // close while the open is still under way
+            slowest = qMax(slowest, closeDialog());
+        }
+        QVERIFY2(slowest < 3000, qPrintable(QString::number(slowest)));
+        QTest::qWait(500);
+        QVERIFY(!dialog());
+        QVERIFY(!Video::instance()->playing());
+        QCOMPARE(Video::packetsHeld(), 0);
+        // And the next open still plays.
+        window->clickMenu(QStringLiteral("main"));
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
+    }
+};
+
+QTEST_MAIN(TestVideoInfo)
+#include "tst_videoinfo.moc"

@@ -1,0 +1,386 @@
+#include "video.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QMutexLocker>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <QtConcurrent>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+}
+
+#include <cstring>
+#include <ctime>
+
+#include "video/videoevent_decode.h"
+#include "video/videoevent_getvideo.h"
+#include "video/videoevent_init.h"
+
+namespace {
+
+// A read that fails at once (input ended, connection gone) is retried after this
+// pause rather than in a tight loop, so a dead stream costs no CPU.
+constexpr int RetryDelayMs = 100;
+// A packet read may block this many whole seconds before FFmpeg is told to give up.
+constexpr qint64 ReadLimitSeconds = 2;
+
+bool isDrawable(int format)
+{
+    return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+}
+
+} // namespace
+
+Video *Video::s_instance = nullptr;
+std::atomic<int> Video::s_packetsHeld{0};
+
+Video::Video(QObject *parent)
+    : QObject(parent)
+{
+    if (s_instance)
+        return;   // a second decoder stays inert
+    s_instance = this;
+    avformat_network_init();
+}
+
+Video::~Video()
+{
+    close();
+    // Tasks still queued on the pool hold this pointer; they see the closed
+    // session and end at once, but they must have ended before the memory goes.
+    while (tasksRunning.load() > 0)
+        QThread::msleep(5);
+    delete[] frameBuffer;
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+Video *Video::instance()
+{
+    if (!s_instance)
+        new Video;
+    return s_instance;
+}
+
+AVPacket *Video::allocPacket()
+{
+    AVPacket *packet = av_packet_alloc();
+    if (packet)
+        ++s_packetsHeld;
+    return packet;
+}
+
+void Video::releasePacket(AVPacket *&packet)
+{
+    if (!packet)
+        return;
+    av_packet_free(&packet);
+    --s_packetsHeld;
+}
+
+template<typename Function, typename... Args>
+void Video::runTask(Function function, Args... args)
+{
+    ++tasksRunning;
+    QtConcurrent::run(QThreadPool::globalInstance(), [this, function, args...] {
+        function(this, args...);
+        --tasksRunning;
+    });
+}
+
+void Video::open(QString url)
+{
+    if (isOpening)
+        return;
+    isOpening = true;
+    runTask(&Video::initTask, url, session.load());
+}
+
+void Video::getVideo()
+{
+    if (!isPlaying.load())
+        return;
+    readStartTime = qint64(std::time(nullptr));
+    runTask(&Video::getVideoTask, session.load());
+}
+
+void Video::close()
+{
+    ++session;
+    abortIo = true;
+    QMutexLocker readLock(&readMutex);
+    QMutexLocker decodeLock(&decodeMutex);
+    isPlaying = 0;
+    isOpening = false;
+    if (formatContext)
+        avformat_close_input(&formatContext);
+    if (codecContext)
+        avcodec_free_context(&codecContext);
+    readStartTime = 0;
+    dropQueuedPackets();
+    abortIo = false;
+}
+
+int Video::interruptCallback(void *opaque)
+{
+    const Video *video = static_cast<const Video *>(opaque);
+    if (video->abortIo.load())
+        return 1;
+    const qint64 start = video->readStartTime.load();
+    return start != 0 && qint64(std::time(nullptr)) - start > ReadLimitSeconds ? 1 : 0;
+}
+
+void Video::initTask(Video *video, QString url, quint64 session)
+{
+    QMutexLocker lock(&video->readMutex);
+    if (url.isEmpty())
+        return;   // stays failed until closed, as FFmpeg was never asked
+    if (session != video->session.load())
+        return;   // closed before this task got a thread
+    const int result = video->openInput(url);
+    QCoreApplication::postEvent(video, new VideoEvent_init(result, session));
+}
+
+int Video::openInput(const QString &url)
+{
+    AVFormatContext *format = avformat_alloc_context();
+    if (!format)
+        return OpenFailed;
+    format->flags |= AVFMT_FLAG_NONBLOCK;
+    format->probesize = 204800;
+    format->max_analyze_duration = 12000000;
+    format->interrupt_callback.callback = &Video::interruptCallback;
+    format->interrupt_callback.opaque = this;
+
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "rtsp_transport", "tcp", 0);
+    av_dict_set(&options, "probesize", "100000", 0);
+    av_dict_set(&options, "tune", "zerolatency", 0);
+    const QByteArray url8 = url.toUtf8();
+    const int opened = avformat_open_input(&format, url8.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
+        // avformat_open_input frees the context itself on failure.
+        avformat_free_context(format);
+        return OpenFailed;
+    }
+
+    AVCodecContext *codec = nullptr;
+    auto fail = [&format, &codec](int result) {
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+        return result;
+    };
+
+    if (avformat_find_stream_info(format, nullptr) < 0)
+        return fail(NoStreamInfo);
+
+    videoStreamIndex = -1;
+    audioStreamIndex = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVMediaType type = format->streams[i]->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_VIDEO)
+            videoStreamIndex = int(i);
+        else if (type == AVMEDIA_TYPE_AUDIO)
+            audioStreamIndex = int(i);
+    }
+    if (videoStreamIndex < 0)
+        return fail(NoVideoStream);
+
+    codec = avcodec_alloc_context3(nullptr);
+    if (!codec)
+        return fail(NoCodecContext);
+    AVStream *stream = format->streams[videoStreamIndex];
+    if (avcodec_parameters_to_context(codec, stream->codecpar) < 0)
+        return fail(ParametersFailed);
+    const AVCodec *decoder = avcodec_find_decoder(codec->codec_id);
+    if (!decoder)
+        return fail(NoDecoder);
+    codec->thread_count = 4;
+    codec->thread_type = FF_THREAD_FRAME;
+    codec->bit_rate = 0;
+    codec->time_base = AVRational{1, 25};
+    codec->frame_number = 1;
+    codec->codec_type = AVMEDIA_TYPE_VIDEO;
+    codec->framerate = av_guess_frame_rate(format, stream, nullptr);
+    if (avcodec_open2(codec, decoder, nullptr) < 0)
+        return fail(DecoderFailed);
+    av_dump_format(format, 0, url8.constData(), 0);
+
+    if (codec->width < 1 || codec->width > MaxWidth || codec->height < 1 || codec->height > MaxHeight
+        || codec->pix_fmt == AV_PIX_FMT_NONE)
+        return fail(NotAccepted);
+
+    formatContext = format;
+    codecContext = codec;
+    return 0;
+}
+
+void Video::getVideoTask(Video *video, quint64 session)
+{
+    QMutexLocker lock(&video->readMutex);
+    if (!video->isPlaying.load() || !video->formatContext || session != video->session.load())
+        return;   // the read chain ends with the stream
+    AVPacket *packet = allocPacket();
+    int result = ReadFailed;
+    const int read = packet ? av_read_frame(video->formatContext, packet) : AVERROR(ENOMEM);
+    if (read >= 0) {
+        if (packet->stream_index == video->videoStreamIndex) {
+            result = 0;
+        } else {
+            av_packet_unref(packet);
+            result = OtherStream;
+        }
+    } else if (read == AVERROR_EXIT && video->formatContext->pb) {
+        // A read cut short by the 2 s limit leaves a byte stream marked as
+        // ended; clear that so the next read waits for data again.
+        video->formatContext->pb->eof_reached = 0;
+        video->formatContext->pb->error = 0;
+    }
+    if (result != 0)
+        releasePacket(packet);
+    QCoreApplication::postEvent(video, new VideoEvent_getVideo(result, packet, session));
+}
+
+void Video::queuePacket(AVPacket *packet)
+{
+    QMutexLocker lock(&queueMutex);
+    packetQueue.enqueue(QueuedPacket{packet, session.load()});
+    if (decoderRunning)
+        return;
+    decoderRunning = true;
+    runTask(&Video::decodeTask);
+}
+
+void Video::dropQueuedPackets()
+{
+    QMutexLocker lock(&queueMutex);
+    while (!packetQueue.isEmpty()) {
+        AVPacket *packet = packetQueue.dequeue().packet;
+        releasePacket(packet);
+    }
+}
+
+// The one decode worker: takes the packets in the order they were read until
+// the queue is empty, so the decoder never sees them out of order.
+void Video::decodeTask(Video *video)
+{
+    for (;;) {
+        QueuedPacket next;
+        {
+            QMutexLocker lock(&video->queueMutex);
+            if (video->packetQueue.isEmpty()) {
+                video->decoderRunning = false;
+                return;
+            }
+            next = video->packetQueue.dequeue();
+        }
+        QMutexLocker lock(&video->decodeMutex);
+        if (!video->isPlaying.load() || !video->codecContext || next.session != video->session.load()) {
+            releasePacket(next.packet);
+            continue;
+        }
+        int width = 0;
+        int height = 0;
+        const int result = video->decodeOne(next.packet, &width, &height);
+        QCoreApplication::postEvent(video, new VideoEvent_decode(result, video->frameBuffer, width, height, next.session));
+    }
+}
+
+int Video::decodeOne(AVPacket *packet, int *width, int *height)
+{
+    AVFrame *frame = av_frame_alloc();
+    const int sent = avcodec_send_packet(codecContext, packet);
+    releasePacket(packet);
+    if (sent < 0) {
+        av_frame_free(&frame);
+        return SendFailed;
+    }
+    const int received = avcodec_receive_frame(codecContext, frame);
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+        av_frame_free(&frame);
+        return NoPicture;
+    }
+    if (received < 0) {
+        qDebug() << "getVideoResult:" << received;
+        av_frame_free(&frame);
+        return ReceiveFailed;
+    }
+
+    const int w = frame->width;
+    const int h = frame->height;
+    // The buffer holds at most 3840x2160; a stream may change its size after
+    // the open, so each picture is checked again before it is copied.
+    if (w < 1 || w > MaxWidth || h < 1 || h > MaxHeight || !isDrawable(frame->format)) {
+        av_frame_free(&frame);
+        return NotAccepted;
+    }
+    {
+        QMutexLocker lock(&frameMutex);
+        if (!frameBuffer)
+            frameBuffer = new uint8_t[FrameBufferSize];
+        for (int row = 0; row < h; ++row)
+            std::memcpy(frameBuffer + row * w, frame->data[0] + row * frame->linesize[0], size_t(w));
+        const int cw = w / 2;
+        const int ch = h / 2;
+        uint8_t *u = frameBuffer + w * h;
+        uint8_t *v = u + ch * cw;
+        for (int row = 0; row < ch; ++row) {
+            std::memcpy(u + row * cw, frame->data[1] + row * frame->linesize[1], size_t(cw));
+            std::memcpy(v + row * cw, frame->data[2] + row * frame->linesize[2], size_t(cw));
+        }
+        frameWidth = w;
+        frameHeight = h;
+    }
+    av_frame_free(&frame);
+    // The picture's own size: it is what the buffer holds, also when it
+    // differs from the size the stream announced at the open.
+    *width = w;
+    *height = h;
+    return 0;
+}
+
+bool Video::event(QEvent *e)
+{
+    switch (int(e->type())) {
+    case VideoEvent_init::EventType: {
+        const auto *init = static_cast<VideoEvent_init *>(e);
+        if (init->session == session.load() && init->result >= 0) {
+            isPlaying = 1;
+            getVideo();
+        }
+        return true;
+    }
+    case VideoEvent_getVideo::EventType: {
+        auto *read = static_cast<VideoEvent_getVideo *>(e);
+        const quint64 current = session.load();
+        if (!isPlaying.load() || read->session != current)
+            return true;   // the event's destructor releases its packet
+        if (read->result == ReadFailed) {
+            QTimer::singleShot(RetryDelayMs, this, [this, current] {
+                if (session.load() == current)
+                    getVideo();
+            });
+        } else {
+            getVideo();
+        }
+        if (read->result >= 0)
+            queuePacket(read->takePacket());
+        return true;
+    }
+    case VideoEvent_decode::EventType: {
+        const auto *decoded = static_cast<VideoEvent_decode *>(e);
+        if (decoded->result >= 0 && isPlaying.load() && decoded->session == session.load())
+            emit updateFrameMsg(decoded->data, decoded->width, decoded->height);
+        return true;
+    }
+    default:
+        return QObject::event(e);
+    }
+}
