@@ -12,6 +12,7 @@
 #include "registry/devs.h"
 #include "update/connectsendfile.h"
 #include "update/file.h"
+#include "update/tcpmessagebuffer.h"
 #include "update/tcpserver.h"
 
 namespace {
@@ -172,16 +173,17 @@ void Connect::receiveTcp(int descriptor)
     // A read may hold part of a header, or one header and the start of the
     // next: keep the bytes until each 44-byte message is complete. The bytes
     // are taken out first, since a message may end the run and reset the lot.
-    const QByteArray pending = tcpPending.take(descriptor) + tcpServer->readData(descriptor);
-    int at = 0;
-    for (; pending.size() - at >= Transfer::HeadSize; at += Transfer::HeadSize) {
-        const QByteArray message = pending.mid(at, Transfer::HeadSize);
+    TcpMessageBuffer buffer(tcpPending.take(descriptor));
+    buffer.append(tcpServer->readData(descriptor));
+    const QList<QByteArray> messages = buffer.takeMessages();
+    for (const QByteArray &message : messages) {
         COMM_PACK_HEAD head;
-        Wire::read(message, 0, head);
-        tcpAct(descriptor, head, message);
+        if (Wire::read(message, 0, head))
+            tcpAct(descriptor, head, message);
     }
-    if (at < pending.size())
-        tcpPending[descriptor] += pending.mid(at);
+    const QByteArray rest = buffer.remainder();
+    if (!rest.isEmpty())
+        tcpPending[descriptor] += rest;
 }
 
 void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram)
