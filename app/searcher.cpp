@@ -11,7 +11,11 @@
 #include "protocol/connect.h"
 #include "registry/devs.h"
 #include "resources/resources.h"
+#include "status/harddisk.h"
+#include "status/hardware.h"
+#include "status/qrcode.h"
 #include "ui/devlist.h"
+#include "ui/dialogchrome.h"
 #include "ui/menu.h"
 #include "update/file.h"
 #include "update/update.h"
@@ -56,6 +60,9 @@ Searcher::Searcher(QWidget *parent)
     menu->hide();
     menu->fitHeightToEntries();
 
+    qrCode = new QRCode(this);
+    qrCode->hide();
+
     connect(ui->label_minize, SIGNAL(clicked()), this, SLOT(minize()));
     connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
     connect(ui->pushButton_file, SIGNAL(clicked()), this, SLOT(openFileWindow()));
@@ -87,6 +94,8 @@ Searcher::Searcher(QWidget *parent)
 Searcher::~Searcher()
 {
     if (s_instance == this) {
+        delete hardware;
+        delete hardDisk;
         delete videoInfo;
         delete update;
         delete menu;
@@ -170,6 +179,7 @@ void Searcher::openMenu(const QPoint &pos)
 void Searcher::closeMenu()
 {
     menu->hide();
+    qrCode->hide();
 }
 
 void Searcher::clickMenu(QString type)
@@ -178,6 +188,10 @@ void Searcher::clickMenu(QString type)
         openQRCode();
     else if (type == QLatin1String("reset"))
         engine->reset();
+    else if (type == QLatin1String("hardDisk"))
+        openHardDisk();
+    else if (type == QLatin1String("hardware"))
+        openHardware();
     else if (type == QLatin1String("main") || type == QLatin1String("sub"))
         openVideoManager(type == QLatin1String("main"));
     else if (type == QLatin1String("update"))
@@ -208,10 +222,15 @@ void Searcher::openUpdate()
 
 void Searcher::openQRCode()
 {
+    qrCode->loadDevice();
+    DialogChrome::centerInParent(qrCode);
+    qrCode->show();
+    qrCode->raise();
 }
 
 void Searcher::closeQRCode()
 {
+    qrCode->hide();
 }
 
 void Searcher::searchOnce()
@@ -246,6 +265,29 @@ void Searcher::loadIp()
 
 void Searcher::closeHardDisk()
 {
+    if (!hardDisk)
+        return;
+    hardDisk->hide();
+    hardDisk->deleteLater();   // closeMsg comes from inside the dialog's own slot
+    hardDisk = nullptr;
+}
+
+void Searcher::openHardDisk()
+{
+    delete hardDisk;
+    hardDisk = new HardDisk(this);
+    connect(hardDisk, SIGNAL(closeMsg()), this, SLOT(closeHardDisk()));
+    DialogChrome::centerInParent(hardDisk);
+    hardDisk->show();
+}
+
+void Searcher::openHardware()
+{
+    delete hardware;
+    hardware = new Hardware(this);
+    connect(hardware, SIGNAL(closeMsg()), this, SLOT(closeHardware()));
+    DialogChrome::centerInParent(hardware);
+    hardware->show();
 }
 
 void Searcher::openAdmin()
@@ -282,6 +324,11 @@ void Searcher::closeVideoManager()
 
 void Searcher::closeHardware()
 {
+    if (!hardware)
+        return;
+    hardware->hide();
+    hardware->deleteLater();   // closeMsg comes from inside the dialog's own slot
+    hardware = nullptr;
 }
 
 void Searcher::moreReset()

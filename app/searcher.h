@@ -9,8 +9,11 @@ class AdminService;
 class Connect;
 class DevList;
 class Devs;
+class HardDisk;
+class Hardware;
 class Menu;
 class QFileDialog;
+class QRCode;
 class QTranslator;
 class Video;
 class VideoInfo;
@@ -71,6 +74,9 @@ public slots:
     void resetFail();
 
 private:
+    void openHardDisk();
+    void openHardware();
+
     // The stream dialog for the selected device's main or sub stream.
     void openVideoManager(bool isMain);
 
@@ -85,6 +91,9 @@ private:
     DevList *devList = nullptr;
     QFileDialog *fileDialog = nullptr;
     Menu *menu = nullptr;
+    QRCode *qrCode = nullptr;
+    HardDisk *hardDisk = nullptr;
+    Hardware *hardware = nullptr;
     VideoInfo *videoInfo = nullptr;
     Update *update = nullptr;
     QString version;
