@@ -14,11 +14,14 @@
 #include "status/harddisk.h"
 #include "status/hardware.h"
 #include "status/qrcode.h"
+#include "ui/admin.h"
 #include "ui/devlist.h"
+#include "ui/devmanager.h"
 #include "ui/dialogchrome.h"
 #include "ui/menu.h"
 #include "update/file.h"
 #include "update/update.h"
+#include "ui/morereset.h"
 #include "ui_searcher.h"
 #include "video/video.h"
 #include "video/videoinfo.h"
@@ -94,11 +97,14 @@ Searcher::Searcher(QWidget *parent)
 Searcher::~Searcher()
 {
     if (s_instance == this) {
-        delete hardware;
-        delete hardDisk;
-        delete videoInfo;
         delete update;
+        delete videoInfo;
+        delete hardware;
+        delete moreResetDialog;
+        delete admin;
+        delete hardDisk;
         delete menu;
+        delete netConfig;
         delete fileDialog;
         delete devList;
         delete engine;
@@ -110,6 +116,26 @@ Searcher::~Searcher()
 Searcher *Searcher::instance()
 {
     return s_instance;
+}
+
+template<typename Dialog>
+Dialog *Searcher::reopen(Dialog *&dialog, const char *closeSlot)
+{
+    delete dialog;
+    dialog = new Dialog(this);
+    if (closeSlot)
+        connect(dialog, SIGNAL(closeMsg()), this, closeSlot);
+    return dialog;
+}
+
+template<typename Dialog>
+void Searcher::discard(Dialog *&dialog)
+{
+    if (!dialog)
+        return;
+    dialog->hide();
+    dialog->deleteLater();
+    dialog = nullptr;
 }
 
 void Searcher::loadLanguage(int newLanguage)
@@ -184,16 +210,18 @@ void Searcher::closeMenu()
 
 void Searcher::clickMenu(QString type)
 {
-    if (type == QLatin1String("qrcode"))
+    if (type == QLatin1String("config"))
+        openNetConfig();
+    else if (type == QLatin1String("qrcode"))
         openQRCode();
     else if (type == QLatin1String("reset"))
         engine->reset();
+    else if (type == QLatin1String("main") || type == QLatin1String("sub"))
+        openVideoManager(type == QLatin1String("main"));
     else if (type == QLatin1String("hardDisk"))
         openHardDisk();
     else if (type == QLatin1String("hardware"))
         openHardware();
-    else if (type == QLatin1String("main") || type == QLatin1String("sub"))
-        openVideoManager(type == QLatin1String("main"));
     else if (type == QLatin1String("update"))
         openUpdate();
 }
@@ -201,10 +229,7 @@ void Searcher::clickMenu(QString type)
 bool Searcher::openUpdateDialog()
 {
     // The engine keeps its run: a new dialog follows it.
-    delete update;
-    update = new Update(this);
-    connect(update, SIGNAL(closeMsg()), this, SLOT(closeUpdate()));
-    update->showInCenter();
+    reopen(update, SLOT(closeUpdate()))->showInCenter();
     // Refused here, so that no device restarts for a package it cannot get.
     const File::PackageCheck check = File::check(ui->lineEdit_fileAddress->text());
     if (check != File::PackageOk) {
@@ -251,11 +276,7 @@ void Searcher::autoSearch()
 
 void Searcher::closeUpdate()
 {
-    if (!update)
-        return;
-    update->hide();
-    update->deleteLater();   // closeMsg comes from inside the dialog's own slot
-    update = nullptr;
+    discard(update);
 }
 
 void Searcher::loadIp()
@@ -265,37 +286,37 @@ void Searcher::loadIp()
 
 void Searcher::closeHardDisk()
 {
-    if (!hardDisk)
-        return;
-    hardDisk->hide();
-    hardDisk->deleteLater();   // closeMsg comes from inside the dialog's own slot
-    hardDisk = nullptr;
+    discard(hardDisk);
 }
 
 void Searcher::openHardDisk()
 {
-    delete hardDisk;
-    hardDisk = new HardDisk(this);
-    connect(hardDisk, SIGNAL(closeMsg()), this, SLOT(closeHardDisk()));
-    DialogChrome::centerInParent(hardDisk);
+    DialogChrome::centerInParent(reopen(hardDisk, SLOT(closeHardDisk())));
     hardDisk->show();
 }
 
 void Searcher::openHardware()
 {
-    delete hardware;
-    hardware = new Hardware(this);
-    connect(hardware, SIGNAL(closeMsg()), this, SLOT(closeHardware()));
-    DialogChrome::centerInParent(hardware);
+    DialogChrome::centerInParent(reopen(hardware, SLOT(closeHardware())));
     hardware->show();
+}
+
+void Searcher::openNetConfig()
+{
+    // The network dialog has no closeMsg(): it hides itself and stays until the next one.
+    reopen(netConfig, nullptr)->centerInParent();
+    netConfig->show();
 }
 
 void Searcher::openAdmin()
 {
+    reopen(admin, SLOT(closeAdmin()))->centerInParent();
+    admin->show();
 }
 
 void Searcher::closeAdmin()
 {
+    discard(admin);
 }
 
 void Searcher::openVideoManager(bool isMain)
@@ -324,19 +345,18 @@ void Searcher::closeVideoManager()
 
 void Searcher::closeHardware()
 {
-    if (!hardware)
-        return;
-    hardware->hide();
-    hardware->deleteLater();   // closeMsg comes from inside the dialog's own slot
-    hardware = nullptr;
+    discard(hardware);
 }
 
 void Searcher::moreReset()
 {
+    reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
+    moreResetDialog->show();
 }
 
 void Searcher::closeMoreReset()
 {
+    discard(moreResetDialog);
 }
 
 void Searcher::moreupdate()

@@ -5,13 +5,16 @@
 #include <QString>
 #include <QTimer>
 
+class Admin;
 class AdminService;
 class Connect;
+class DevManager;
 class DevList;
 class Devs;
 class HardDisk;
 class Hardware;
 class Menu;
+class MoreReset;
 class QFileDialog;
 class QRCode;
 class QTranslator;
@@ -74,6 +77,16 @@ public slots:
     void resetFail();
 
 private:
+    // Opening a dialog replaces the one of its kind: the old one goes, a new
+    // one is made as a child of this window, its closeMsg() wired to closeSlot.
+    template<typename Dialog>
+    Dialog *reopen(Dialog *&dialog, const char *closeSlot);
+    // A dialog closes itself from inside its own signal, so it is only hidden
+    // now and deleted once that signal has returned.
+    template<typename Dialog>
+    static void discard(Dialog *&dialog);
+
+    void openNetConfig();
     void openHardDisk();
     void openHardware();
 
@@ -89,13 +102,16 @@ private:
 
     Ui::Searcher *ui;
     DevList *devList = nullptr;
+    DevManager *netConfig = nullptr;
     QFileDialog *fileDialog = nullptr;
     Menu *menu = nullptr;
+    VideoInfo *videoInfo = nullptr;
+    Update *update = nullptr;
     QRCode *qrCode = nullptr;
     HardDisk *hardDisk = nullptr;
     Hardware *hardware = nullptr;
-    VideoInfo *videoInfo = nullptr;
-    Update *update = nullptr;
+    Admin *admin = nullptr;
+    MoreReset *moreResetDialog = nullptr;
     QString version;
     Video *video = nullptr;
     AdminService *debugBus = nullptr;

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Admin</name>
+    <message>
+        <source>管理员模式</source>
+        <translation>Admin mode</translation>
+    </message>
+</context>
+<context>
     <name>DevList</name>
     <message>
         <source>Form</source>
@@ -34,6 +41,133 @@
     <message>
         <source>不在线</source>
         <translation>Offline</translation>
+    </message>
+</context>
+<context>
+    <name>DevManager</name>
+    <message>
+        <source>配置网络</source>
+        <translation>Network config</translation>
+    </message>
+    <message>
+        <source>有线配置</source>
+        <translation>Wired</translation>
+    </message>
+    <message>
+        <source>网络配置</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>IP地址:</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>*请输入IP</source>
+        <translation>*Please enter IP</translation>
+    </message>
+    <message>
+        <source>子网掩码:</source>
+        <translation>Subnet mask:</translation>
+    </message>
+    <message>
+        <source>*请输入子网掩码</source>
+        <translation>*Please enter a subnet mask</translation>
+    </message>
+    <message>
+        <source>网关:</source>
+        <translation>Gateway:</translation>
+    </message>
+    <message>
+        <source>*请输入网关</source>
+        <translation>*Please enter the gateway</translation>
+    </message>
+    <message>
+        <source>DNS服务器:</source>
+        <translation>DNS server:</translation>
+    </message>
+    <message>
+        <source>*请输入DNS服务器</source>
+        <translation>*Please enter DNS server</translation>
+    </message>
+    <message>
+        <source>自动获取IP:</source>
+        <translation>DHCP:</translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>WIFI名称:</source>
+        <translation>WIFI name:</translation>
+    </message>
+    <message>
+        <source>*请输入WIFI名称</source>
+        <translation>*Please enter WIFI name</translation>
+    </message>
+    <message>
+        <source>WIFI密码:</source>
+        <translation>WIFI password:</translation>
+    </message>
+    <message>
+        <source>*请输入WIFI密码</source>
+        <translation>*Please enter WIFI password</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>cancel</translation>
+    </message>
+    <message>
+        <source>[自动分配]</source>
+        <translation>[Automatic allocation]</translation>
+    </message>
+    <message>
+        <source>请输入IP</source>
+        <translation>Please enter IP</translation>
+    </message>
+    <message>
+        <source>请输入子网掩码</source>
+        <translation>Please enter a subnet mask</translation>
+    </message>
+    <message>
+        <source>请输入网关</source>
+        <translation>Please enter the gateway</translation>
+    </message>
+    <message>
+        <source>请输入网关DNS</source>
+        <translation>Please enter the gateway DNS</translation>
+    </message>
+    <message>
+        <source>*IP地址格式错误</source>
+        <translation>*Invalid IP address</translation>
+    </message>
+    <message>
+        <source>*子网掩码格式错误</source>
+        <translation>*Invalid subnet mask</translation>
+    </message>
+    <message>
+        <source>*网关格式错误</source>
+        <translation>*Invalid gateway</translation>
+    </message>
+    <message>
+        <source>*DNS服务器格式错误</source>
+        <translation>*Invalid DNS server</translation>
+    </message>
+    <message>
+        <source>*不是可用的主机地址</source>
+        <translation>*Not a usable host address</translation>
+    </message>
+    <message>
+        <source>*网关不在IP网段内，再按设置发送</source>
+        <translation>*Gateway outside the subnet: press Setting again to send</translation>
     </message>
 </context>
 <context>
@@ -206,6 +340,36 @@
     <message>
         <source>硬件接口</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MoreReset</name>
+    <message>
+        <source>局域网设备复位</source>
+        <translation>LAN device reset</translation>
+    </message>
+    <message>
+        <source>您将要对局域网内所有设备发布复位命令，请确认当前局域网内均为您需要复位的设备</source>
+        <translation>You will issue a reset command for all devices in the LAN. Please confirm that the devices in the LAN are the devices you need to reset</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>NetTabBtn</name>
+    <message>
+        <source>[已启用]</source>
+        <translation>[ACT]</translation>
+    </message>
+    <message>
+        <source>[未启用]</source>
+        <translation>[NOT]</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Admin</name>
+    <message>
+        <source>管理员模式</source>
+        <translation>管理员模式</translation>
+    </message>
+</context>
+<context>
     <name>DevList</name>
     <message>
         <source>Form</source>
@@ -34,6 +41,133 @@
     <message>
         <source>不在线</source>
         <translation>不在线</translation>
+    </message>
+</context>
+<context>
+    <name>DevManager</name>
+    <message>
+        <source>配置网络</source>
+        <translation>配置网络</translation>
+    </message>
+    <message>
+        <source>有线配置</source>
+        <translation>有线配置</translation>
+    </message>
+    <message>
+        <source>网络配置</source>
+        <translation>网络配置</translation>
+    </message>
+    <message>
+        <source>IP地址:</source>
+        <translation>IP地址:</translation>
+    </message>
+    <message>
+        <source>*请输入IP</source>
+        <translation>*请输入IP</translation>
+    </message>
+    <message>
+        <source>子网掩码:</source>
+        <translation>子网掩码:</translation>
+    </message>
+    <message>
+        <source>*请输入子网掩码</source>
+        <translation>*请输入子网掩码</translation>
+    </message>
+    <message>
+        <source>网关:</source>
+        <translation>网关:</translation>
+    </message>
+    <message>
+        <source>*请输入网关</source>
+        <translation>*请输入网关</translation>
+    </message>
+    <message>
+        <source>DNS服务器:</source>
+        <translation>DNS服务器:</translation>
+    </message>
+    <message>
+        <source>*请输入DNS服务器</source>
+        <translation>*请输入DNS服务器</translation>
+    </message>
+    <message>
+        <source>自动获取IP:</source>
+        <translation>自动获取IP:</translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation>开启</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>WIFI名称:</source>
+        <translation>WIFI名称:</translation>
+    </message>
+    <message>
+        <source>*请输入WIFI名称</source>
+        <translation>*请输入WIFI名称</translation>
+    </message>
+    <message>
+        <source>WIFI密码:</source>
+        <translation>WIFI密码:</translation>
+    </message>
+    <message>
+        <source>*请输入WIFI密码</source>
+        <translation>*请输入WIFI密码</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>[自动分配]</source>
+        <translation>[自动分配]</translation>
+    </message>
+    <message>
+        <source>请输入IP</source>
+        <translation>请输入IP</translation>
+    </message>
+    <message>
+        <source>请输入子网掩码</source>
+        <translation>请输入子网掩码</translation>
+    </message>
+    <message>
+        <source>请输入网关</source>
+        <translation>请输入网关</translation>
+    </message>
+    <message>
+        <source>请输入网关DNS</source>
+        <translation>请输入网关DNS</translation>
+    </message>
+    <message>
+        <source>*IP地址格式错误</source>
+        <translation>*IP地址格式错误</translation>
+    </message>
+    <message>
+        <source>*子网掩码格式错误</source>
+        <translation>*子网掩码格式错误</translation>
+    </message>
+    <message>
+        <source>*网关格式错误</source>
+        <translation>*网关格式错误</translation>
+    </message>
+    <message>
+        <source>*DNS服务器格式错误</source>
+        <translation>*DNS服务器格式错误</translation>
+    </message>
+    <message>
+        <source>*不是可用的主机地址</source>
+        <translation>*不是可用的主机地址</translation>
+    </message>
+    <message>
+        <source>*网关不在IP网段内，再按设置发送</source>
+        <translation>*网关不在IP网段内，再按设置发送</translation>
     </message>
 </context>
 <context>
@@ -206,6 +340,36 @@
     <message>
         <source>硬件接口</source>
         <translation>硬件接口</translation>
+    </message>
+</context>
+<context>
+    <name>MoreReset</name>
+    <message>
+        <source>局域网设备复位</source>
+        <translation>局域网设备复位</translation>
+    </message>
+    <message>
+        <source>您将要对局域网内所有设备发布复位命令，请确认当前局域网内均为您需要复位的设备</source>
+        <translation>您将要对局域网内所有设备发布复位命令，请确认当前局域网内均为您需要复位的设备</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>NetTabBtn</name>
+    <message>
+        <source>[已启用]</source>
+        <translation>[已启用]</translation>
+    </message>
+    <message>
+        <source>[未启用]</source>
+        <translation>[未启用]</translation>
     </message>
 </context>
 <context>

@@ -308,7 +308,8 @@ private slots:
         ticker.stop();
         QVERIFY2(worst < 500, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(worst)));
 
-        QCOMPARE(text("label_decodeFps"), QStringLiteral("0"));
+        // Packets read before the stall may still be decoding on a busy machine.
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_decodeFps"), QStringLiteral("0"), 10000);
         if (!framesFirst)
             QCOMPARE(text("label_videoSize"), QString());
         const qint64 closing = closeDialog();
