@@ -12,6 +12,7 @@
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
 #include "support/records.h"
 #include "ui/admin.h"
 #include "ui/devmanager.h"
@@ -25,33 +26,15 @@ class TestDialogs : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
     Searcher *window = nullptr;
     Connect *engine = nullptr;
     Devs *devs = nullptr;
 
     template<typename T = QWidget>
-    T *child(QWidget *parent, const char *name) const
-    {
-        T *found = parent->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
+    T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
 
-    QAbstractItemModel *model() const { return window->findChild<QTreeView *>("treeView")->model(); }
-
-    bool discover(DevsimProcess &sim, int count, const QStringList &extra = {})
-    {
-        engine->cleanSearch();
-        if (!sim.start(QStringList{"--count", QString::number(count)} + extra))
-            return false;
-        engine->search();
-        QElapsedTimer clock;
-        clock.start();
-        while (devs->getDevList().size() < count && clock.elapsed() < 5000)
-            QTest::qWait(20);
-        return devs->getDevList().size() == count;
-    }
+    QAbstractItemModel *model() const { return ui.list()->model(); }
 
     DevManager *openNetConfig(int row)
     {
@@ -68,19 +51,13 @@ class TestDialogs : public QObject
         return dialog->pos() == QPoint((parent->width() - dialog->width()) / 2, (parent->height() - dialog->height()) / 2);
     }
 
-    void saveShot(const QString &name)
-    {
-        const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-        QVERIFY(window->grab().save(path));
-        qInfo("screenshot: %s", qPrintable(path));
-    }
+    void saveShot(const QString &name) { QVERIFY(!ui.screenshot(name).isEmpty()); }
 
 private slots:
     void initTestCase()
     {
-        window = new Searcher;
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(ui.show());
+        window = ui.window();
         engine = Connect::instance();
         devs = Devs::instance();
     }
@@ -90,7 +67,7 @@ private slots:
     void network_dialog_changes_the_ip_of_the_selected_device()
     {
         DevsimProcess sim;
-        QVERIFY(discover(sim, 3));
+        QVERIFY(ui.fillList(sim, 3));
         DevManager *dialog = openNetConfig(1);
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(centred(dialog, window));
@@ -128,7 +105,7 @@ private slots:
     void dhcp_request_turns_the_device_to_dhcp()
     {
         DevsimProcess sim;
-        QVERIFY(discover(sim, 1));
+        QVERIFY(ui.fillList(sim, 1));
         DevManager *dialog = openNetConfig(0);
         press(child(dialog, "checkBox_dhcpOn"));
         QVERIFY(!child<QCheckBox>(dialog, "checkBox_dhcpOff")->isChecked());
@@ -251,7 +228,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(int, resets);
         DevsimProcess sim;
-        QVERIFY(discover(sim, 3));
+        QVERIFY(ui.fillList(sim, 3));
         sim.command("silent 2");
         QTest::qWait(100);
         engine->search();
@@ -281,7 +258,7 @@ private slots:
     void debug_window_shows_lines_while_open_in_colour()
     {
         DevsimProcess sim;
-        QVERIFY(discover(sim, 2));
+        QVERIFY(ui.fillList(sim, 2));
         AdminService::instance()->debug("[S]before the window", 1);
         QTest::mouseClick(child(window, "label_admin"), Qt::LeftButton);
         Admin *admin = window->findChild<Admin *>();

@@ -11,6 +11,7 @@
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
 #include "ui/menu.h"
 
 // The main window with simulated devices: what the installer sees and what the devices receive.
@@ -18,59 +19,30 @@ class TestSearcher : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
     Searcher *window = nullptr;
     Connect *engine = nullptr;
     Devs *devs = nullptr;
 
-    template<typename T = QWidget>
-    T *child(const char *name) const
-    {
-        T *found = window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
-
-    QTreeView *view() const { return child<QTreeView>("treeView"); }
+    QTreeView *view() const { return ui.list(); }
     QAbstractItemModel *model() const { return view()->model(); }
     Menu *menu() const { return window->findChild<Menu *>(); }
-
-    void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
-
-    bool fillList(DevsimProcess &sim, int count, const QStringList &extra = {})
-    {
-        click("pushButton_clean");
-        if (!sim.start(QStringList{"--count", QString::number(count)} + extra))
-            return false;
-        click("pushButton_search");
-        QElapsedTimer clock;
-        clock.start();
-        while (model()->rowCount() < count && clock.elapsed() < 5000)
-            QTest::qWait(20);
-        return model()->rowCount() == count;
-    }
 
     QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
     QColor colour(int row, int column) const { return model()->index(row, column).data(Qt::ForegroundRole).value<QBrush>().color(); }
 
-    // Presses a row with the given button at the middle of its first cell.
-    void pressRow(int row, Qt::MouseButton button)
+    void leftPressRow(int row)
     {
-        const QRect rect = view()->visualRect(model()->index(row, 1));
-        QTest::mousePress(view()->viewport(), button, {}, rect.center());
-        QTest::mouseRelease(view()->viewport(), button, {}, rect.center());
-        if (button == Qt::RightButton) {
-            QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(), view()->viewport()->mapToGlobal(rect.center()));
-            QApplication::sendEvent(view()->viewport(), &event);
-        }
+        const QPoint at = view()->visualRect(model()->index(row, 1)).center();
+        QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, at);
     }
 
 private slots:
     void initTestCase()
     {
-        window = new Searcher;
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(ui.show());
+        window = ui.window();
         engine = Connect::instance();
         devs = Devs::instance();
     }
@@ -100,7 +72,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        QWidget *widget = child(name.toLatin1().constData());
+        QWidget *widget = ui.child(name.toLatin1().constData());
         const QString shown = qobject_cast<QPushButton *>(widget) ? static_cast<QPushButton *>(widget)->text()
                                                                   : static_cast<QLabel *>(widget)->text();
         QCOMPARE(shown, text);
@@ -109,7 +81,7 @@ private slots:
     void list_headers_and_rows_are_english()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 3, {"--version", "V5.0.1"}));
+        QVERIFY(ui.fillList(sim, 3, {"--version", "V5.0.1"}));
         const QStringList headers{"", "IP address", "Source address", "MAC address", "Software version", "Online"};
         for (int column = 0; column < 6; ++column)
             QCOMPARE(model()->headerData(column, Qt::Horizontal).toString(), headers.at(column));
@@ -127,10 +99,10 @@ private slots:
     void silent_device_turns_grey_and_offline()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 3));
+        QVERIFY(ui.fillList(sim, 3));
         sim.command("silent 2");
         QTest::qWait(100);
-        click("pushButton_search");
+        ui.click("pushButton_search");
         QTRY_COMPARE_WITH_TIMEOUT(cell(2, 5), QStringLiteral("Offline"), 3000);
         QTest::qWait(300);
         for (int column = 0; column < 6; ++column)
@@ -142,9 +114,9 @@ private slots:
     void clean_list_empties_and_refills()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 2));
+        QVERIFY(ui.fillList(sim, 2));
         QSignalSpy cleaned(engine, SIGNAL(cleanListMsg()));
-        click("pushButton_clean");
+        ui.click("pushButton_clean");
         QCOMPARE(cleaned.size(), 1);
         QCOMPARE(devs->getDevList().size(), 0);   // emptied before the new search's answers
         QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), 2, 3000);
@@ -155,27 +127,27 @@ private slots:
     void auto_search_button_toggles_text_and_engine()
     {
         QSignalSpy sends(engine, SIGNAL(sendMsg(int)));
-        click("pushButton_auto");
-        QCOMPARE(child<QPushButton>("pushButton_auto")->text(), QStringLiteral("Stop search"));
+        ui.click("pushButton_auto");
+        QCOMPARE(ui.child<QPushButton>("pushButton_auto")->text(), QStringLiteral("Stop search"));
         QVERIFY(engine->isAutoSearch());
         QCOMPARE(sends.size(), 1);
-        click("pushButton_auto");
-        QCOMPARE(child<QPushButton>("pushButton_auto")->text(), QStringLiteral("Auto search"));
+        ui.click("pushButton_auto");
+        QCOMPARE(ui.child<QPushButton>("pushButton_auto")->text(), QStringLiteral("Auto search"));
         QVERIFY(!engine->isAutoSearch());
     }
 
     void prepare_all_update_readdresses_online_devices()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 4));
+        QVERIFY(ui.fillList(sim, 4));
         sim.command("silent 3");
         QTest::qWait(100);
-        click("pushButton_search");
+        ui.click("pushButton_search");
         // Every row turns offline when the search leaves; wait for the three answers.
         QTRY_VERIFY_WITH_TIMEOUT(cell(0, 5) == "Online" && cell(1, 5) == "Online" && cell(2, 5) == "Online", 3000);
         QCOMPARE(cell(3, 5), QStringLiteral("Offline"));
         sim.command("speak 3");
-        click("pushButton_allIp");
+        ui.click("pushButton_allIp");
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.received(18152, Wire::SET_NETWORK).size() >= 3; }, 3000));
         QTest::qWait(200);
         const QList<QJsonObject> sets = sim.received(18152, Wire::SET_NETWORK);
@@ -191,7 +163,7 @@ private slots:
     {
         DevsimProcess sim;
         QVERIFY(sim.start({"--count", "1"}));
-        click("pushButton_2");
+        ui.click("pushButton_2");
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.received(18154).size() >= 96; }, 3000));
         QTest::qWait(200);
         const QList<QJsonObject> resets = sim.received(18154, Wire::RESET_DEVICE);
@@ -203,14 +175,14 @@ private slots:
     void right_click_opens_menu_beside_the_press()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 3));
+        QVERIFY(ui.fillList(sim, 3));
         const QRect rect = view()->visualRect(model()->index(1, 1));
-        pressRow(1, Qt::RightButton);
+        ui.rightClickRow(1);
         QVERIFY(menu()->isVisible());
         QCOMPARE(devs->getSelected(), devs->getDevList().at(1));
         QCOMPARE(menu()->pos(), QPoint(rect.center().x() + 9, rect.center().y() + 90 + 26));
         // A left press in the list closes it.
-        pressRow(0, Qt::LeftButton);
+        leftPressRow(0);
         QVERIFY(!menu()->isVisible());
         QCOMPARE(devs->getSelected(), devs->getDevList().at(0));
     }
@@ -218,10 +190,9 @@ private slots:
     void menu_reset_resets_the_selected_device_only()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 3));
-        pressRow(2, Qt::RightButton);
-        QWidget *entry = menu()->findChild<QWidget *>("widget_reset");
-        QTest::mousePress(entry, Qt::LeftButton, {}, entry->rect().center());
+        QVERIFY(ui.fillList(sim, 3));
+        ui.rightClickRow(2);
+        ui.chooseMenuEntry("widget_reset");
         QVERIFY(!menu()->isVisible());
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.received(18154).isEmpty(); }, 3000));
         QTest::qWait(200);
@@ -234,7 +205,7 @@ private slots:
 
     void header_drag_moves_the_window()
     {
-        QWidget *header = child("widget_header");
+        QWidget *header = ui.child("widget_header");
         const QPoint start = window->pos();
         QTest::mousePress(header, Qt::LeftButton, {}, QPoint(300, 10));
         QMouseEvent move(QEvent::MouseMove, QPoint(312, 17), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -246,12 +217,11 @@ private slots:
     void screenshot_shows_title_buttons_and_header_gradient()
     {
         DevsimProcess sim;
-        QVERIFY(fillList(sim, 12));
+        QVERIFY(ui.fillList(sim, 12));
         QTest::qWait(200);
-        const QImage shot = window->grab().toImage();
-        const QString path = QDir(QCoreApplication::applicationDirPath()).filePath("searcher-main-window.png");
-        QVERIFY(shot.save(path));
-        qInfo("screenshot: %s", qPrintable(path));
+        const QString path = ui.screenshot("searcher-main-window.png");
+        QVERIFY(!path.isEmpty());
+        const QImage shot(path);
         QCOMPARE(shot.size(), QSize(931, 600));
         // The title bar is dark and lighter at its top than at its bottom.
         const QColor top = shot.pixelColor(450, 2);
@@ -268,12 +238,12 @@ private slots:
         auto ip = [](const QString &args) { return QProcess::execute("sh", {"-c", "ip " + args}); };
         QCOMPARE(ip("addr del 192.168.147.101/24 dev en0"), 0);
         QCOMPARE(ip("addr add 192.168.147.102/24 dev en0"), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.102"), 10500);
+        QTRY_COMPARE_WITH_TIMEOUT(ui.child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.102"), 10500);
         QCOMPARE(engine->getLocalIp().toString(), QStringLiteral("192.168.147.102"));
         QCOMPARE(ip("addr del 192.168.147.102/24 dev en0"), 0);
         QCOMPARE(ip("addr add 192.168.147.101/24 dev en0"), 0);
         QCOMPARE(ip("route replace default dev en0 src 192.168.147.101"), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.101"), 10500);
+        QTRY_COMPARE_WITH_TIMEOUT(ui.child<QLabel>("label_thisIp")->text(), QStringLiteral("192.168.147.101"), 10500);
     }
 
     void second_main_window_stays_empty()

@@ -12,6 +12,7 @@
 #include "status/harddiskitem.h"
 #include "status/hardware.h"
 #include "status/qrcode.h"
+#include "support/mainwindowfixture.h"
 #include "support/records.h"
 
 // The hardware, disk and QR code views as the main window opens them from its
@@ -20,6 +21,7 @@ class TestStatusDialogs : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
     Searcher *window = nullptr;
     Devs *devs = nullptr;
     const QStringList macs{QStringLiteral("00:1A:2B:3C:00:01"), QStringLiteral("00:1A:2B:3C:00:02")};
@@ -35,11 +37,6 @@ class TestStatusDialogs : public QObject
         for (QWidget *child : window->findChildren<QWidget *>(name, Qt::FindDirectChildrenOnly))
             found += child->isVisible() ? 1 : 0;
         return found;
-    }
-
-    QString savePath(const QString &file) const
-    {
-        return QDir(QCoreApplication::applicationDirPath()).filePath(file);
     }
 
     static void drag(QWidget *header, QPoint from, QPoint to)
@@ -59,9 +56,8 @@ class TestStatusDialogs : public QObject
 private slots:
     void initTestCase()
     {
-        window = new Searcher;
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(ui.show());
+        window = ui.window();
         devs = Devs::instance();
         // Two devices as their search answers would record them; nothing is sent.
         for (int i = 0; i < macs.size(); ++i)
@@ -105,10 +101,9 @@ private slots:
             QCOMPARE(shown->findChild<QLabel *>(value)->text(), QString());
 
         QTest::qWait(50);
-        const QImage shot = window->grab().toImage();
-        const QString path = savePath(QStringLiteral("status-%1.png").arg(command));
-        QVERIFY(shot.save(path));
-        qInfo("screenshot: %s", qPrintable(path));
+        const QString path = ui.screenshot(QStringLiteral("status-%1.png").arg(command));
+        QVERIFY(!path.isEmpty());
+        const QImage shot(path);
         // Dark title bar across the top, the #ccc frame, a white body.
         const QColor bar = shot.pixelColor(at.x() + size.width() / 2, at.y() + 15);
         QVERIFY2(bar.lightness() < 70, qPrintable(bar.name()));
@@ -246,7 +241,7 @@ private slots:
         QCOMPARE(tiles.at(2)->findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("磁盘3"));
         QVERIFY(tiles.at(0)->isSelected() && !tiles.at(1)->isSelected() && !tiles.at(2)->isSelected());
         QTest::qWait(50);
-        QVERIFY(window->grab().toImage().save(savePath(QStringLiteral("status-hardDisk-tiles.png"))));
+        QVERIFY(!ui.screenshot(QStringLiteral("status-hardDisk-tiles.png")).isEmpty());
 
         QTest::mouseClick(tiles.at(2), Qt::LeftButton);
         QVERIFY(!tiles.at(0)->isSelected() && !tiles.at(1)->isSelected() && tiles.at(2)->isSelected());
@@ -270,10 +265,9 @@ private slots:
 
             // What the installer's phone sees: the square as drawn in the window.
             QTest::qWait(50);
-            const QImage shot = window->grab().toImage();
-            const QString path = savePath(QStringLiteral("status-qrcode-%1.png").arg(row + 1));
-            QVERIFY(shot.save(path));
-            qInfo("screenshot: %s", qPrintable(path));
+            const QString path = ui.screenshot(QStringLiteral("status-qrcode-%1.png").arg(row + 1));
+            QVERIFY(!path.isEmpty());
+            const QImage shot(path);
             auto *image = panel->findChild<QLabel *>(QStringLiteral("label_qrImage"));
             const QRect square(image->mapTo(window, QPoint(0, 0)), image->size());
             QCOMPARE(square, QRect(400, 235, 130, 130));

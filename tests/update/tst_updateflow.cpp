@@ -16,6 +16,7 @@
 #include "protocol/connect.h"
 #include "registry/devs.h"
 #include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
 #include "ui/menu.h"
 #include "update/update.h"
 
@@ -45,13 +46,14 @@ class TestUpdateFlow : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
     Searcher *window = nullptr;
     Connect *engine = nullptr;
     QTemporaryDir dir;
 
     template<typename T = QWidget>
-    T *child(const QString &name) const { return window->findChild<T *>(name); }
-    QAbstractItemModel *model() const { return child<QTreeView>(QStringLiteral("treeView"))->model(); }
+    T *child(const char *name) const { return ui.child<T>(name); }
+    QAbstractItemModel *model() const { return ui.list()->model(); }
     QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
     Update *dialog() const { return window->findChild<Update *>(); }
     QString dialogText(const char *label) const { return dialog()->findChild<QLabel *>(QLatin1String(label))->text(); }
@@ -66,11 +68,7 @@ class TestUpdateFlow : public QObject
         return checked("restart", row) && checked("connect", row) && checked("send", row) && checked("finish", row);
     }
 
-    // A button of the window itself; the dialog has a "pushButton" of its own.
-    void click(const char *button)
-    {
-        QTest::mouseClick(window->centralWidget()->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
-    }
+    void click(const char *button) { ui.click(button); }
 
     QString makePackage(int size, const QString &name = QStringLiteral("package.bin"))
     {
@@ -88,23 +86,13 @@ class TestUpdateFlow : public QObject
     bool fillList(DevsimProcess &sim, int count, const QStringList &extra = {})
     {
         closeDialog();
-        click("pushButton_clean");
-        if (!sim.start(QStringList{"--count", QString::number(count)} + extra))
-            return false;
-        click("pushButton_search");
-        return QTest::qWaitFor([&] { return model()->rowCount() == count; }, 5000);
+        return ui.fillList(sim, count, extra);
     }
 
     void updateFromMenu(int row)
     {
-        QTreeView *view = child<QTreeView>(QStringLiteral("treeView"));
-        const QPoint at = view->visualRect(model()->index(row, 1)).center();
-        QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
-        QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view->viewport(), &event);
-        QWidget *entry = window->findChild<Menu *>()->findChild<QWidget *>(QStringLiteral("widget_update"));
-        QTest::mousePress(entry, Qt::LeftButton, {}, entry->rect().center());
+        ui.rightClickRow(row);
+        ui.chooseMenuEntry("widget_update");
     }
 
     void closeDialog()
@@ -115,19 +103,13 @@ class TestUpdateFlow : public QObject
         engine->setUpdateTimeout(120 * 1000, 300 * 1000);
     }
 
-    void screenshot(const QString &name)
-    {
-        const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-        QVERIFY(window->grab().save(path));
-        qInfo("screenshot: %s", qPrintable(path));
-    }
+    void screenshot(const QString &name) { QVERIFY(!ui.screenshot(name).isEmpty()); }
 
 private slots:
     void initTestCase()
     {
-        window = new Searcher;
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(ui.show());
+        window = ui.window();
         engine = Connect::instance();
     }
 
@@ -139,7 +121,7 @@ private slots:
         DevsimProcess sim;
         QVERIFY(fillList(sim, 2, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
-        child<QLineEdit>(QStringLiteral("lineEdit_fileAddress"))->setText(package);
+        child<QLineEdit>("lineEdit_fileAddress")->setText(package);
         updateFromMenu(0);
         QVERIFY(dialog());
         QCOMPARE(dialog()->geometry(), window->rect());
@@ -190,7 +172,7 @@ private slots:
         click("pushButton_search");
         QTRY_VERIFY_WITH_TIMEOUT(cell(0, 5) == "Online" && cell(1, 5) == "Online" && cell(3, 5) == "Online", 3000);
         QCOMPARE(cell(2, 5), QStringLiteral("Offline"));
-        child<QLineEdit>(QStringLiteral("lineEdit_fileAddress"))->setText(makePackage(200 * 1000));
+        child<QLineEdit>("lineEdit_fileAddress")->setText(makePackage(200 * 1000));
         click("pushButton");
         QVERIFY(QTest::qWaitFor([&] { return dialogText("label") == QLatin1String("Completed"); }, 20000));
         QCOMPARE(dialogText("label_progress"), QStringLiteral("100%"));
@@ -218,7 +200,7 @@ private slots:
     {
         DevsimProcess sim;
         QVERIFY(fillList(sim, 10, {"--restart-ms", "50", "--install-ms", "50"}));
-        child<QLineEdit>(QStringLiteral("lineEdit_fileAddress"))->setText(makePackage(3 * 8192 + 5));
+        child<QLineEdit>("lineEdit_fileAddress")->setText(makePackage(3 * 8192 + 5));
         click("pushButton");
         QVERIFY(QTest::qWaitFor([&] { return dialogText("label") == QLatin1String("Completed"); }, 30000));
         for (int row = 1; row <= 10; ++row)
@@ -251,7 +233,7 @@ private slots:
         }
         DevsimProcess sim;
         QVERIFY(fillList(sim, 2));
-        child<QLineEdit>(QStringLiteral("lineEdit_fileAddress"))->setText(path);
+        child<QLineEdit>("lineEdit_fileAddress")->setText(path);
         if (all)
             click("pushButton");
         else
@@ -278,7 +260,7 @@ private slots:
         QFETCH(int, size);
         DevsimProcess sim;
         QVERIFY(fillList(sim, 1, {"--update-fault", fault, "--restart-ms", "50"}));
-        child<QLineEdit>(QStringLiteral("lineEdit_fileAddress"))->setText(makePackage(size, QStringLiteral("stall.bin")));
+        child<QLineEdit>("lineEdit_fileAddress")->setText(makePackage(size, QStringLiteral("stall.bin")));
         engine->setUpdateTimeout(1500);
         QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
         updateFromMenu(0);

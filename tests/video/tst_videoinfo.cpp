@@ -10,6 +10,7 @@
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
 #include "ui/menu.h"
 #include "video/video.h"
 #include "video/videoinfo.h"
@@ -21,17 +22,12 @@ class TestVideoInfo : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
     Searcher *window = nullptr;
     Devs *devs = nullptr;
 
     template<typename T = QWidget>
-    T *child(QWidget *parent, const char *name) const
-    {
-        T *found = parent->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
+    T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
 
     VideoInfo *dialog() const { return window->findChild<VideoInfo *>(); }
     QString text(const char *name) const { return child<QLabel>(dialog(), name)->text(); }
@@ -61,14 +57,8 @@ class TestVideoInfo : public QObject
     // Right click on the device, then the menu entry, as the installer does.
     void openFromMenu(const char *entryName)
     {
-        const QRect rect = list()->visualRect(list()->model()->index(0, 1));
-        QTest::mousePress(list()->viewport(), Qt::RightButton, {}, rect.center());
-        QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, rect.center());
-        QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(), list()->viewport()->mapToGlobal(rect.center()));
-        QApplication::sendEvent(list()->viewport(), &event);
-        Menu *menu = window->findChild<Menu *>();
-        QWidget *entry = child(menu, entryName);
-        QTest::mousePress(entry, Qt::LeftButton, {}, entry->rect().center());
+        ui.rightClickRow(0);
+        ui.chooseMenuEntry(entryName);
     }
 
     // Closes the dialog with its Cancel button; the time until it is gone.
@@ -113,10 +103,9 @@ class TestVideoInfo : public QObject
 private slots:
     void initTestCase()
     {
-        window = new Searcher;
+        QVERIFY(ui.show());
+        window = ui.window();
         window->resize(1100, 700);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         devs = Devs::instance();
     }
 

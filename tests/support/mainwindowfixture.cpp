@@ -1,0 +1,76 @@
+#include "mainwindowfixture.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+#include "app/searcher.h"
+#include "support/devsimprocess.h"
+#include "ui/menu.h"
+
+bool MainWindowFixture::show()
+{
+    m_window = new Searcher;
+    m_window->show();
+    return QTest::qWaitForWindowExposed(m_window);
+}
+
+const QObject *MainWindowFixture::windowObject() const
+{
+    return m_window;
+}
+
+void MainWindowFixture::missing(const char *name)
+{
+    qFatal("no widget %s", name);
+}
+
+QTreeView *MainWindowFixture::list() const
+{
+    return child<QTreeView>("treeView");
+}
+
+void MainWindowFixture::click(const char *button) const
+{
+    // Dialogs have buttons of their own ("pushButton" of the update dialog).
+    QTest::mouseClick(child<QPushButton>(button, m_window->centralWidget()), Qt::LeftButton);
+}
+
+bool MainWindowFixture::fillList(DevsimProcess &sim, int count, const QStringList &extra) const
+{
+    click("pushButton_clean");
+    if (!sim.start(QStringList{QStringLiteral("--count"), QString::number(count)} + extra))
+        return false;
+    click("pushButton_search");
+    return QTest::qWaitFor([&] { return list()->model()->rowCount() == count; }, 5000);
+}
+
+void MainWindowFixture::rightClickRow(int row) const
+{
+    QWidget *viewport = list()->viewport();
+    const QPoint at = list()->visualRect(list()->model()->index(row, 1)).center();
+    QTest::mousePress(viewport, Qt::RightButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+    // The offscreen platform makes no context-menu event of a right press.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+}
+
+void MainWindowFixture::chooseMenuEntry(const char *entry) const
+{
+    QWidget *item = child(entry, m_window->findChild<Menu *>());
+    QTest::mousePress(item, Qt::LeftButton, {}, item->rect().center());
+}
+
+QString MainWindowFixture::screenshot(const QString &file) const
+{
+    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(file);
+    if (!m_window->grab().save(path))
+        return QString();
+    qInfo("screenshot: %s", qPrintable(path));
+    return path;
+}
