@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of tools/debian-packages.txt that are missing; does nothing when all are there.
+# Installs the Debian packages of a list (tools/debian-packages.txt unless one
+# is given) that are missing; does nothing when all are there.
 set -euo pipefail
-list="$(dirname "$0")/debian-packages.txt"
+list="${1:-$(dirname "$0")/debian-packages.txt}"
 mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$list")
 missing=()
 for pkg in "${wanted[@]}"; do

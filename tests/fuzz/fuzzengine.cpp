@@ -1,0 +1,31 @@
+#include "fuzzengine.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "protocol/connect.h"
+#include "registry/devs.h"
+
+void FuzzEngine::init(int *argc, char ***argv)
+{
+    if (qEnvironmentVariableIsEmpty("LAB_TOOL_NS")) {
+        std::fprintf(stderr, "this fuzz target opens the protocol engine: run it inside the lab (make fuzz)\n");
+        std::exit(2);
+    }
+    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    new QCoreApplication(*argc, *argv);   // lives as long as the process
+    Connect::instance();
+    Devs::instance();
+}
+
+Connect *FuzzEngine::engine()
+{
+    return Connect::instance();
+}
+
+Devs *FuzzEngine::devs()
+{
+    return Devs::instance();
+}
