@@ -31,7 +31,8 @@ stop_all() {
 }
 trap stop_all EXIT
 
-"$LAB_SCRIPT" device 1 -- "$build/tools/devsim/devsim" --count 12 --log "$demo/devsim.log" </dev/null &
+# Every device also serves its main and sub stream, so "Main Stream" shows a live picture.
+"$LAB_SCRIPT" device 1 -- "$build/tools/devsim/devsim" --count 12 --streams --log "$demo/devsim.log" </dev/null &
 pids+=($!)
 for _ in $(seq 50); do
     grep -q '"event":"ready"' "$demo/devsim.log" 2>/dev/null && break
