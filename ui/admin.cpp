@@ -13,6 +13,10 @@ Admin::Admin(QWidget *parent)
     , adminService(AdminService::instance())
 {
     ui->setupUi(this);
+    // Every line is one row of the same font: with uniform sizes a new line is
+    // laid out without measuring again the thousands already shown, which a
+    // crowd's answers would otherwise make a stall of the event loop.
+    ui->listWidget->setUniformItemSizes(true);
     ui->listWidget->verticalScrollBar()->setStyleSheet(QStringLiteral(
         "QScrollBar:vertical{width:8px;margin:0px;border:0px;background:transparent;}"
         "QScrollBar::handle:vertical{background:#a0a3a9;border-radius:4px;}"
