@@ -11,9 +11,16 @@ if [ $# -gt 0 ]; then names=("$@"); else
     mapfile -t names < <(find "$build/bench" -maxdepth 1 -type f -name 'bench_*' -perm -u+x -printf '%f\n' | sort)
 fi
 [ ${#names[@]} -gt 0 ] || { echo "bench/run.sh: no benchmarks in $build/bench" >&2; exit 1; }
+# Device hosts a benchmark's lab needs, when more than one.
+device_hosts() {
+    case "$1" in
+        bench_underload) echo 2 ;;
+        *) echo 1 ;;
+    esac
+}
 status=0
 for name in "${names[@]}"; do
     echo "== $name"
-    QT_QPA_PLATFORM=offscreen "$lab" run -- "$build/bench/$name" || status=1
+    QT_QPA_PLATFORM=offscreen "$lab" run --device-hosts "$(device_hosts "$name")" -- "$build/bench/$name" || status=1
 done
 exit $status
