@@ -20,7 +20,6 @@ public:
         qint64 bytes = 0;       // Disconnect: package bytes taken before hanging up
     };
 
-
     int count = 1;
     quint32 firstIp = QHostAddress(QStringLiteral("192.168.147.20")).toIPv4Address();
     QString macPrefix = QStringLiteral("00:1A:2B:3C");
