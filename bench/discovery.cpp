@@ -4,7 +4,8 @@
 //
 // It opens the protocol engine and broadcasts, so it runs only inside the lab:
 //   tests/lab/lab.sh run -- build/bench/bench_discovery [N...]
-// (make bench does that). Default N: 100 1000 5000.
+// (make bench does that). Default N: 100 1000 5000; --reply mixed first sends
+// every other answer to the private port.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,13 +68,13 @@ double walkMicroseconds(int calls)
     return double(timer.nsecsElapsed()) / 1000.0 / calls;
 }
 
-Row runOnce(int n, Connect *engine, Devs *devs, QTreeView *view)
+Row runOnce(int n, const QString &reply, Connect *engine, Devs *devs, QTreeView *view)
 {
     Row row;
     row.n = n;
 
     DevsimProcess sim;
-    if (!sim.start({QStringLiteral("--count"), QString::number(n)})) {
+    if (!sim.start({QStringLiteral("--count"), QString::number(n), QStringLiteral("--reply"), reply})) {
         std::fprintf(stderr, "bench_discovery: devsim did not start for N=%d\n", n);
         return row;
     }
@@ -173,8 +174,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     initResources();
 
+    // [--reply broadcast|unicast|mixed] [N...]: mixed answers reach both answer ports at once.
+    QStringList arguments = app.arguments().mid(1);
+    QString reply = QStringLiteral("broadcast");
+    if (arguments.size() >= 2 && arguments.first() == QLatin1String("--reply")) {
+        reply = arguments.at(1);
+        arguments = arguments.mid(2);
+    }
     QList<int> sizes;
-    for (const QString &argument : app.arguments().mid(1))
+    for (const QString &argument : qAsConst(arguments))
         sizes << argument.toInt();
     if (sizes.isEmpty())
         sizes = {100, 1000, 5000};
@@ -188,14 +196,15 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
-    std::printf("Discovery burst: N devices answer one search (devsim on one device host, the tool's list on screen)\n");
+    std::printf("Discovery burst: N devices answer one search by %s (devsim on one device host, the tool's list on screen)\n",
+                qPrintable(reply));
     std::printf("%6s %9s %5s %11s %10s %12s %11s %10s %9s %9s\n", "N", "received", "lost", "ms to last", "us per",
                 "search to", "devsim", "devsim", "list", "list");
     std::printf("%6s %9s %5s %11s %10s %12s %11s %10s %9s %9s\n", "", "", "", "row", "answer", "last row ms",
                 "burst ms", "send errs", "KiB", "B/row");
     QList<Row> rows;
     for (int n : sizes) {
-        const Row row = runOnce(n, engine, devs, view);
+        const Row row = runOnce(n, reply, engine, devs, view);
         rows << row;
         std::printf("%6d %9d %5d %11.1f %10.1f %12.1f %11.0f %10d %9.0f %9.0f\n", row.n, row.received, row.n - row.received,
                     row.msToLastRow, row.cpuUsPerAnswer, row.wallMs, row.devsimSpanMs, row.devsimErrors,

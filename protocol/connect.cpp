@@ -4,6 +4,7 @@
 #include <QUdpSocket>
 
 #include <cstring>
+#include <utility>
 
 #include "protocol/adminservice.h"
 #include "protocol/localip.h"
@@ -146,39 +147,45 @@ QHostAddress Connect::getLocalIp() const
 
 void Connect::receiveBroadCast()
 {
-    readQueued(broadCastSocket, true);
+    readQueued(broadCastSocket);
 }
 
 void Connect::receivePrivate()
 {
-    readQueued(privateSocket, false);
+    readQueued(privateSocket);
 }
 
 // A search answered by a whole site queues thousands of answers within
-// milliseconds. Taking those already queued on this socket in one turn of the
-// event loop lets the device list lay itself out and redraw once for them
-// rather than once for each; every datagram is still read, counted and handled
-// on its own. The turn ends as soon as the other answer socket has a datagram
-// waiting, so that the event loop serves both in turn as before and answers to
-// both ports keep their order.
-void Connect::readQueued(QUdpSocket *socket, bool isBroadCast)
+// milliseconds. Taking those already queued in one turn of the event loop lets
+// the device list lay itself out and redraw once for them rather than once for
+// each; every datagram is still read, counted and handled on its own. While
+// both answer sockets hold datagrams they are read alternately, one each, just
+// as their two notifiers would serve them, so answers to both ports keep that
+// order without a turn of the event loop per datagram.
+void Connect::readQueued(QUdpSocket *socket)
 {
     QUdpSocket *other = socket == broadCastSocket ? privateSocket : broadCastSocket;
     QElapsedTimer turn;
     turn.start();
     int taken = 0;
     do {
-        readDatagram(socket, isBroadCast);
-    } while (++taken < MaxDatagramsPerTurn && !turn.hasExpired(MaxTurnMs) && socket->hasPendingDatagrams()
-             && !other->hasPendingDatagrams());
+        readDatagram(socket, socket == broadCastSocket);
+        if (other->hasPendingDatagrams())
+            std::swap(socket, other);
+    } while (++taken < MaxDatagramsPerTurn && !turn.hasExpired(MaxTurnMs) && socket->hasPendingDatagrams());
 }
 
 void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
 {
-    ++receiveNum;
     const qint64 size = socket->pendingDatagramSize();
-    if (size < 0)
+    if (size < 0) {
+        // Its notifier fired for a datagram already taken in the other socket's
+        // turn: no datagram to count, but a read, even of nothing, re-arms the
+        // notifier that the socket switched off when it raised readyRead.
+        socket->readDatagram(nullptr, 0);
         return;
+    }
+    ++receiveNum;
     QByteArray datagram(int(size), '\0');
     QHostAddress sender;
     const qint64 read = socket->readDatagram(datagram.data(), datagram.size(), &sender);

@@ -124,7 +124,7 @@ private slots:
     void keepUpdateAlive();
 
 private:
-    void readQueued(QUdpSocket *socket, bool isBroadCast);
+    void readQueued(QUdpSocket *socket);
     void readDatagram(QUdpSocket *socket, bool isBroadCast);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);

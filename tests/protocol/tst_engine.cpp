@@ -234,6 +234,25 @@ private slots:
         QVERIFY(found);
     }
 
+    void burst_on_both_ports_is_read_whole_and_both_ports_keep_listening()
+    {
+        // Both answer sockets hold datagrams at once: each turn reads them
+        // alternately, and a socket whose datagram was taken in the other's
+        // turn must still hear the next one.
+        QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
+        QUdpSocket socket;
+        QVERIFY(socket.bind(OtherLocalAddress, 0));
+        for (int i = 0; i < 600; ++i)
+            socket.writeDatagram(searchAnswer(QStringLiteral("burst-%1").arg(i)), ToolAddress, quint16(i % 2 ? 18155 : 18153));
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 600, 5000);
+        QCOMPARE(devs->getDevList().size(), 600);
+        for (const quint16 port : {quint16(18155), quint16(18153), quint16(18155)}) {
+            answers.clear();
+            socket.writeDatagram(searchAnswer(QStringLiteral("after-%1").arg(port)), ToolAddress, port);
+            QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 1000);
+        }
+    }
+
     void auto_search_waits_for_an_update_run_to_end()
     {
         QSignalSpy sends(engine, SIGNAL(sendMsg(int)));
