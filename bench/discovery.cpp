@@ -17,6 +17,7 @@
 
 #include <cstdio>
 
+#include "bench/benchlab.h"
 #include "bench/paintclock.h"
 #include "protocol/connect.h"
 #include "protocol/localip.h"
@@ -157,19 +158,9 @@ Row runOnce(int n, const QString &reply, Connect *engine, Devs *devs, QTreeView 
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("LAB_TOOL_NS")) {
-        std::fprintf(stderr, "bench_discovery broadcasts: run it inside the lab (make bench, or tests/lab/lab.sh run -- %s)\n",
-                     argv[0]);
+    if (!BenchLab::inside(argv[0]))
         return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("DEVSIM"))
-        qputenv("DEVSIM", BENCH_DEVSIM);
-    if (qEnvironmentVariableIsEmpty("LAB_SCRIPT"))
-        qputenv("LAB_SCRIPT", BENCH_LAB_SCRIPT);
-    // The debug bus prints every line; thousands of them would be the bench.
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    BenchLab::prepareEnvironment();
 
     QApplication app(argc, argv);
     initResources();

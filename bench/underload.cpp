@@ -29,6 +29,7 @@
 #include <functional>
 
 #include "app/searcher.h"
+#include "bench/benchlab.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
@@ -58,24 +59,6 @@ struct Search
     double longestGapMs = 0;
 };
 
-// Runs the real event loop: QTest's waits sleep between turns of the loop and
-// would hide what is being measured.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs, int pollMs = 200)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    poll.start(pollMs);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 int countNamed(const QList<QJsonObject> &log, const char *name)
 {
     int n = 0;
@@ -100,20 +83,9 @@ QString writePackage(const QTemporaryDir &dir)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("LAB_TOOL_NS")
-        || qEnvironmentVariable("LAB_DEVICE_IPS").split(QLatin1Char(' '), Qt::SkipEmptyParts).size() < 2) {
-        std::fprintf(stderr, "bench_underload broadcasts: run it inside a lab with two device hosts "
-                             "(make bench, or tests/lab/lab.sh run --device-hosts 2 -- %s)\n", argv[0]);
+    if (!BenchLab::inside(argv[0], 2))
         return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("DEVSIM"))
-        qputenv("DEVSIM", BENCH_DEVSIM);
-    if (qEnvironmentVariableIsEmpty("LAB_SCRIPT"))
-        qputenv("LAB_SCRIPT", BENCH_LAB_SCRIPT);
-    // The debug bus also prints every line; the window is what is measured.
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    BenchLab::prepareEnvironment();   // the debug window, not the debug output, is what is measured
 
     QApplication app(argc, argv);
     initResources();
@@ -218,7 +190,7 @@ int main(int argc, char *argv[])
             engine->sendUpdateRequest(dev);
     }
 
-    const bool over = waitUntil([&] {
+    const bool over = BenchLab::waitUntil([&] {
         if (clock.elapsed() < seconds * 1000)
             return false;
         const QList<QJsonObject> log = updating.log();
@@ -226,7 +198,7 @@ int main(int argc, char *argv[])
     }, GiveUpMs, 500);
     presser.stop();
     // The answers to the last search.
-    waitUntil([] { return false; }, SearchEveryMs);
+    BenchLab::waitUntil([] { return false; }, SearchEveryMs, 200);
     pulse.stop();
     QObject::disconnect(counting);
     QObject::disconnect(answering);

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "bench/benchlab.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
@@ -36,24 +37,6 @@ struct Result
     double spanMs = 0;          // first header received to last byte received, over all devices
     double bytesPerSecond = 0;
 };
-
-// Runs the event loop as the tool does. QTest's waits sleep 10 ms between
-// turns of the loop, which would halve the 5 ms send tick being measured.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    poll.start(100);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 QList<QJsonObject> eventsNamed(const DevsimProcess &sim, const char *name)
 {
@@ -77,7 +60,7 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
     }
     engine->resetUpdate();
     engine->cleanSearch();
-    if (!waitUntil([&] { return devs->getDevList().size() == devices; }, 5000)) {
+    if (!BenchLab::waitUntil([&] { return devs->getDevList().size() == devices; }, 5000)) {
         std::fprintf(stderr, "bench_update_transfer: %d of %d devices answered\n", int(devs->getDevList().size()), devices);
         return result;
     }
@@ -88,7 +71,7 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
     for (int i = 1; i < devices; ++i)
         engine->sendUpdateRequest(devs->getDevList().at(i));
 
-    waitUntil([&] {
+    BenchLab::waitUntil([&] {
         return eventsNamed(sim, "update_received").size() + eventsNamed(sim, "update_failed").size() >= devices;
     }, GiveUpMs);
 
@@ -118,12 +101,9 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // DevsimProcess finds devsim and the lab through these, as under CTest.
-    if (qEnvironmentVariableIsEmpty("DEVSIM"))
-        qputenv("DEVSIM", BENCH_DEVSIM);
-    if (qEnvironmentVariableIsEmpty("LAB_SCRIPT"))
-        qputenv("LAB_SCRIPT", BENCH_LAB_SCRIPT);
+    if (!BenchLab::inside(argv[0]))
+        return 2;
+    BenchLab::prepareEnvironment();
     QApplication app(argc, argv);
     QList<int> counts;
     for (int i = 1; i < argc; ++i)

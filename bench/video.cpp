@@ -19,6 +19,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "bench/benchlab.h"
 #include "support/devsimprocess.h"
 #include "video/video.h"
 
@@ -135,15 +136,9 @@ bool startDevice(DevsimProcess &sim, const QString &h264)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("LAB_TOOL_NS")) {
-        std::fprintf(stderr, "bench_video streams over the lab: run it inside it (make bench, or tests/lab/lab.sh run -- %s)\n",
-                     argv[0]);
+    if (!BenchLab::inside(argv[0]))
         return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("DEVSIM"))
-        qputenv("DEVSIM", BENCH_DEVSIM);
-    if (qEnvironmentVariableIsEmpty("LAB_SCRIPT"))
-        qputenv("LAB_SCRIPT", BENCH_LAB_SCRIPT);
+    BenchLab::prepareEnvironment();
 
     QCoreApplication app(argc, argv);
     Video *video = Video::instance();
