@@ -22,42 +22,37 @@ quint8 chromaV(int index, int row, int column) { return quint8(index * 5 + row +
 
 } // namespace
 
-QByteArray MediaFiles::sourceFrame(int index, int width, int height)
+namespace {
+
+// Y, then U and V at chromaWidth x chromaHeight each, from the pattern above;
+// byte 0 carries the index so that frames out of order show.
+QByteArray planarFrame(int index, int width, int height, int chromaWidth, int chromaHeight)
 {
-    const int cw = (width + 1) / 2;
-    const int ch = (height + 1) / 2;
-    QByteArray frame(width * height + 2 * cw * ch, '\0');
+    QByteArray frame(width * height + 2 * chromaWidth * chromaHeight, '\0');
     quint8 *p = reinterpret_cast<quint8 *>(frame.data());
     for (int r = 0; r < height; ++r)
         for (int c = 0; c < width; ++c)
             *p++ = luma(index, r, c);
-    for (int r = 0; r < ch; ++r)
-        for (int c = 0; c < cw; ++c)
+    for (int r = 0; r < chromaHeight; ++r)
+        for (int c = 0; c < chromaWidth; ++c)
             *p++ = chromaU(index, r, c);
-    for (int r = 0; r < ch; ++r)
-        for (int c = 0; c < cw; ++c)
+    for (int r = 0; r < chromaHeight; ++r)
+        for (int c = 0; c < chromaWidth; ++c)
             *p++ = chromaV(index, r, c);
     frame[0] = char(index);
     return frame;
 }
 
+} // namespace
+
+QByteArray MediaFiles::sourceFrame(int index, int width, int height)
+{
+    return planarFrame(index, width, height, (width + 1) / 2, (height + 1) / 2);
+}
+
 QByteArray MediaFiles::decodedFrame(int index, int width, int height)
 {
-    const int cw = width / 2;
-    const int ch = height / 2;
-    QByteArray frame(width * height + 2 * cw * ch, '\0');
-    quint8 *p = reinterpret_cast<quint8 *>(frame.data());
-    for (int r = 0; r < height; ++r)
-        for (int c = 0; c < width; ++c)
-            *p++ = luma(index, r, c);
-    for (int r = 0; r < ch; ++r)
-        for (int c = 0; c < cw; ++c)
-            *p++ = chromaU(index, r, c);
-    for (int r = 0; r < ch; ++r)
-        for (int c = 0; c < cw; ++c)
-            *p++ = chromaV(index, r, c);
-    frame[0] = char(index);
-    return frame;
+    return planarFrame(index, width, height, width / 2, height / 2);
 }
 
 QString MediaFiles::makeSequence(const QString &name, int frames, int width, int height)

@@ -90,6 +90,31 @@ class TestVideo : public QObject
         });
     }
 
+    // Opens a stream whose server sends its first half, then nothing until
+    // released; returns once the frames of that half have stopped coming.
+    bool openHalfStalledStream(StallingServer &server, QSignalSpy &frames)
+    {
+        const QString path = files.make("stall.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6",
+                                                     "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p",
+                                                     "-f", "mpegts"});
+        QFile file(path);
+        if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+            return false;
+        server.data = file.readAll();
+        server.head = server.data.size() / 2;
+        if (!server.listen(QHostAddress::LocalHost))
+            return false;
+        video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+        if (!QTest::qWaitFor([&] { return !frames.isEmpty(); }, 10000))
+            return false;
+        int frameCount = -1;
+        while (frameCount != frames.size()) {
+            frameCount = frames.size();
+            QTest::qWait(300);
+        }
+        return true;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -307,28 +332,13 @@ private slots:
 
     void stalled_read_is_cut_after_two_seconds_and_reading_resumes()
     {
-        const QString path = files.make("stall.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6",
-                                                     "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p",
-                                                     "-f", "mpegts"});
-        QVERIFY(!path.isEmpty());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
         StallingServer server;
-        server.data = file.readAll();
-        server.head = server.data.size() / 2;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
         QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
-        video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
-        QTRY_COMPARE_WITH_TIMEOUT(tap.inits, QList<int>{0}, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 5000);
+        QVERIFY(openHalfStalledStream(server, frameSpy));
+        QCOMPARE(tap.inits, QList<int>{0});
 
-        // The first half is consumed, then a read blocks until the 2 s limit cuts it.
+        // A read blocks until the 2 s limit cuts it.
         QElapsedTimer clock;
-        int frameCount = -1;
-        while (frameCount != frameSpy.size()) {
-            frameCount = frameSpy.size();
-            QTest::qWait(300);
-        }
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
         QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() <= 3500, qPrintable(QString::number(clock.elapsed())));
@@ -341,23 +351,9 @@ private slots:
 
     void close_during_a_stalled_read_returns_at_once()
     {
-        const QString path = files.make("stall2.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6",
-                                                      "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p",
-                                                      "-f", "mpegts"});
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
         StallingServer server;
-        server.data = file.readAll();
-        server.head = server.data.size() / 2;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
         QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
-        video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
-        QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
-        int frameCount = -1;
-        while (frameCount != frameSpy.size()) {
-            frameCount = frameSpy.size();
-            QTest::qWait(300);
-        }
+        QVERIFY(openHalfStalledStream(server, frameSpy));
         QElapsedTimer clock;
         clock.start();
         video->close();
