@@ -147,9 +147,7 @@ void DeviceSim::answerSearch(int index, const QHostAddress &sender)
 void DeviceSim::onSetNetwork(quint16 port, const QNetworkDatagram &datagram)
 {
     msg_broadcast_t request;
-    Wire::read(datagram.data(), Wire::HeadSize, request);
-    const int index = findByMac(Wire::readText(request.mac));
-    logReceived(port, datagram, index);
+    const int index = takeByMac(port, datagram, request);
     if (index < 0)
         return;
     const QString ip = Wire::readText(request.ip);
@@ -190,9 +188,7 @@ void DeviceSim::onReset(quint16 port, const QNetworkDatagram &datagram)
 void DeviceSim::onUpdateBegin(quint16 port, const QNetworkDatagram &datagram)
 {
     msg_broadcast_t request;
-    Wire::read(datagram.data(), Wire::HeadSize, request);
-    const int index = findByMac(Wire::readText(request.mac));
-    logReceived(port, datagram, index);
+    const int index = takeByMac(port, datagram, request);
     // A device that is restarting hears nothing; a silent one never takes updates.
     if (index < 0 || m_updaters.value(index) || m_devices[size_t(index)].silent())
         return;
@@ -243,9 +239,7 @@ void DeviceSim::onUpdateDone(int index, bool installed)
 void DeviceSim::onChangeCompress(quint16 port, const QNetworkDatagram &datagram)
 {
     msg_broadcast_t request;
-    Wire::read(datagram.data(), Wire::HeadSize, request);
-    const int index = findByMac(Wire::readText(request.mac));
-    logReceived(port, datagram, index);
+    const int index = takeByMac(port, datagram, request);
     if (index < 0 || m_devices[size_t(index)].restarting())
         return;
     SimDevice &device = m_devices[size_t(index)];
@@ -282,6 +276,14 @@ void DeviceSim::onChangeCompress(quint16 port, const QNetworkDatagram &datagram)
         back.insert(QStringLiteral("h264"), int(h264));
         m_log->write(back);
     });
+}
+
+int DeviceSim::takeByMac(quint16 port, const QNetworkDatagram &datagram, msg_broadcast_t &request)
+{
+    Wire::read(datagram.data(), Wire::HeadSize, request);   // dispatch() let through full records only
+    const int index = findByMac(Wire::readText(request.mac));
+    logReceived(port, datagram, index);
+    return index;
 }
 
 void DeviceSim::logReceived(quint16 port, const QNetworkDatagram &datagram, int device)

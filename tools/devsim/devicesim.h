@@ -45,6 +45,8 @@ private:
 
     void answerSearch(int device, const QHostAddress &sender);
     void logReceived(quint16 port, const QNetworkDatagram &datagram, int device);
+    // Reads a command's record, finds the device it names by mac and logs the receipt; -1 for none.
+    int takeByMac(quint16 port, const QNetworkDatagram &datagram, msg_broadcast_t &request);
     int findByMac(const QString &mac) const;
     int findByIp(const QString &ip) const;
 
