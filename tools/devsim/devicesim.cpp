@@ -35,8 +35,13 @@ DeviceSim::DeviceSim(const SimOptions &options, EventLog *log, QObject *parent)
         m_devices.emplace_back(i, options);
     connect(m_searchSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_searchSocket, Wire::SearchPort); });
     connect(m_commandSocket, &QUdpSocket::readyRead, this, [this] { readPending(m_commandSocket, Wire::CommandPort); });
-    if (options.streams)
+    if (options.streams) {
         m_streams = new SimStreams(options, log, this);
+        connect(m_streams, &SimStreams::ready, this, [this](int device) {
+            if (m_restartingUntilStreams.remove(device))
+                finishRestart(device);
+        });
+    }
 }
 
 bool DeviceSim::start(QString *error)
@@ -268,14 +273,25 @@ void DeviceSim::onChangeCompress(quint16 port, const QNetworkDatagram &datagram)
     QTimer::singleShot(m_options.compressRestartMs, this, [this, index, h264] {
         SimDevice &restarted = m_devices[size_t(index)];
         restarted.setH264(h264);
-        restarted.setRestarting(false);
-        if (m_streams)
-            m_streams->start(index, restarted.ip(), h264);
-        QJsonObject back = logEvent("restarted");
-        back.insert(QStringLiteral("device"), index);
-        back.insert(QStringLiteral("h264"), int(h264));
-        m_log->write(back);
+        if (!m_streams) {
+            finishRestart(index);
+            return;
+        }
+        // A real device answers searches only once it is fully up, so a tool that
+        // finds it again can open its streams at once.
+        m_restartingUntilStreams.insert(index);
+        m_streams->start(index, restarted.ip(), h264);
     });
+}
+
+void DeviceSim::finishRestart(int index)
+{
+    SimDevice &device = m_devices[size_t(index)];
+    device.setRestarting(false);
+    QJsonObject back = logEvent("restarted");
+    back.insert(QStringLiteral("device"), index);
+    back.insert(QStringLiteral("h264"), int(device.h264()));
+    m_log->write(back);
 }
 
 int DeviceSim::takeByMac(quint16 port, const QNetworkDatagram &datagram, msg_broadcast_t &request)

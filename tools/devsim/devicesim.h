@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -42,6 +43,8 @@ private:
     void onChangeCompress(quint16 port, const QNetworkDatagram &datagram);
     void onUpdateBegin(quint16 port, const QNetworkDatagram &datagram);
     void onUpdateDone(int device, bool installed);
+    // The device answers again and logs "restarted".
+    void finishRestart(int device);
 
     void answerSearch(int device, const QHostAddress &sender);
     void logReceived(quint16 port, const QNetworkDatagram &datagram, int device);
@@ -57,4 +60,5 @@ private:
     QUdpSocket *m_commandSocket;
     SimStreams *m_streams = nullptr;   // with --streams: each device's RTSP server
     QHash<int, QPointer<SimUpdater>> m_updaters;   // devices in the middle of an update
+    QSet<int> m_restartingUntilStreams;   // back once their stream server listens
 };

@@ -88,9 +88,12 @@ void SimStreams::start(int device, const QString &ip, quint8 h264)
     connect(server, &QProcess::readyRead, this, [this, server, device] {
         while (server->canReadLine()) {
             const QString line = QString::fromUtf8(server->readLine()).trimmed();
-            QJsonObject event = streamEvent(line.startsWith(QLatin1String("listening")) ? "stream_ready" : "stream_output", device);
+            const bool listening = line.startsWith(QLatin1String("listening"));
+            QJsonObject event = streamEvent(listening ? "stream_ready" : "stream_output", device);
             event.insert(QStringLiteral("line"), line);
             m_log->write(event);
+            if (listening)
+                emit ready(device);
         }
     });
     connect(server, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, [this, server, device](int code) {

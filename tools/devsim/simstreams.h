@@ -25,6 +25,10 @@ public:
     // Ends the device's server at once: every open stream drops.
     void stop(int device);
 
+signals:
+    // The device's server accepts connections.
+    void ready(int device);
+
 private:
     bool ownAddress(const QString &ip);
     QString clip(const char *name, bool h264) const;
