@@ -226,11 +226,19 @@ void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, 
         emit receiveMsg(senderAdr, receiveNum, record, port);
         return;
     }
-    case Wire::UPDATE_BEGIN:
+    case Wire::UPDATE_BEGIN: {
+        // Only a device that the run asked gets a row, once: anyone may send this.
+        RunDevice *device = beginningDevice(senderAdr, datagram);
+        if (!device) {
+            log->debug(QStringLiteral("[E]update begin from a device not being updated:") + senderAdr.toString(), AdminService::Error);
+            return;
+        }
+        device->begun = true;
         log->debug(QStringLiteral("[R]update begin,from:") + senderAdr.toString(), AdminService::Received);
         keepUpdateAlive();   // the device may take its time to restart
         emit updateBeginMsg();
         return;
+    }
     case Wire::CHANGE_COMPRESS_TYPE:
         emit getSetVideoSuccessMsg(recMsgHead.result);
         return;
@@ -347,6 +355,11 @@ void Connect::sendUpdateRequest(Dev *dev)
     if (!dev)
         return;
     updating = true;
+    RunDevice target;
+    target.ip = QHostAddress(Wire::readText(dev->info.ip));
+    target.answeredFrom = dev->addr;
+    target.mac = Wire::readText(dev->info.mac).toLatin1();
+    runDevices.append(target);
     msg_broadcast_t record = dev->info;
     Wire::writeText(record.mask, getLocalIp().toString());
     const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, Wire::RecordSize), record);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
@@ -12,9 +14,9 @@
 #include "protocol/localipcache.h"
 #include "protocol/wire.h"
 #include "update/commpackhead.h"
+#include "update/file.h"
 
 class Dev;
-class File;
 class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
@@ -25,6 +27,17 @@ struct UpdateClient
     int descriptor = 0;
     File *file = nullptr;   // the package being sent; null until the device asks for it
     bool installed = false; // the device has reported its update installed
+    bool waiting = false;   // asked while the run's package was still being measured
+};
+
+// A device that the current run asked to update: only its connections are
+// served the package, and only its answers count as signs of life.
+struct RunDevice
+{
+    QHostAddress ip;        // the address in its record
+    QHostAddress answeredFrom;
+    QByteArray mac;
+    bool begun = false;     // its answer to the request has been shown
 };
 
 // The protocol engine: owns the four UDP sockets and the TCP update server,
@@ -78,6 +91,8 @@ public:
     // before it is given up with updateTimeOutMsg(): ms until the package is
     // out, installMs (ms when not given) while the device installs it.
     void setUpdateTimeout(int ms, int installMs = 0);
+    // How long a connection may ask for nothing before it is closed.
+    void setUpdateIdleTimeout(int ms);
     bool isUpdating() const { return updating; }
     int clientCount() const { return clientList.size(); }
 
@@ -122,6 +137,8 @@ public slots:
 private slots:
     void giveUpUpdate();
     void keepUpdateAlive();
+    void clientWrote(int descriptor);
+    void packageMeasured();
 
 private:
     void readQueued(QUdpSocket *socket);
@@ -129,6 +146,10 @@ private:
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
     UpdateClient *clientOf(int descriptor) const;
+    bool isRunAddress(const QHostAddress &address) const;
+    // The run's device that this update-begin answer comes from, not yet shown; null for none.
+    RunDevice *beginningDevice(const QHostAddress &sender, const QByteArray &datagram);
+    void preparePackage(const QString &path);
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);
     void chainStep();
@@ -160,9 +181,15 @@ private:
     QMutex clientMutex;
     QTimer sendTimer;
     int sendIndex = 0;
-    int packetTotal = 0;
-    int packetSent = 0;
+    qint64 packetTotal = 0;
+    qint64 packetSent = 0;
     QString updatePath;
+    QList<RunDevice> runDevices;
+    // The package of the latest run, measured once on a worker thread and
+    // kept while its file stays the same.
+    Package package;
+    QDateTime packageModified;
+    QFutureWatcher<Package> packageWatcher;
     bool updating = false;
     int allUpdateIndex = 0;
     // A single update stands alone: only "All Update" starts a chain.

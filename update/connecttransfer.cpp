@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
+#include <QtConcurrent>
 
 #include <cstring>
 
@@ -47,7 +49,14 @@ void Connect::initTcpServer()
     connect(tcpServer, SIGNAL(newConnectMsg(int)), this, SLOT(newConnect(int)));
     connect(tcpServer, SIGNAL(clientDisconnectMsg(int)), this, SLOT(disConnected(int)));
     connect(tcpServer, SIGNAL(receiveDataMsg(int)), this, SLOT(receiveTcp(int)));
-    connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(keepUpdateAlive()));
+    connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(clientWrote(int)));
+    connect(&packageWatcher, SIGNAL(finished()), this, SLOT(packageMeasured()));
+}
+
+void Connect::setUpdateIdleTimeout(int ms)
+{
+    if (tcpServer)
+        tcpServer->setIdleTimeout(ms);
 }
 
 void Connect::setUpdateTimeout(int ms, int installMs)
@@ -90,11 +99,11 @@ void Connect::startUpdate(QString path)
 {
     if (File::check(path) != File::PackageOk)
         return;   // refused before any device is asked
-    updatePath = path;
     Dev *dev = Devs::instance()->getSelected();
     if (!dev)
         return;
     allUpdate = false;
+    preparePackage(path);
     sendUpdateRequest(dev);
     updateWatchdog.start(updateTimeoutMs);
 }
@@ -104,13 +113,13 @@ void Connect::startAllUpdate(QString path)
     if (File::check(path) != File::PackageOk)
         return;
     allUpdateIndex = 0;
-    updatePath = path;
     allUpdate = true;
     Dev *dev = Devs::instance()->nextOnline(allUpdateIndex);
     if (!dev) {
         allUpdate = false;
         return;
     }
+    preparePackage(path);
     sendUpdateRequest(dev);
     updateWatchdog.start(updateTimeoutMs);
 }
@@ -145,7 +154,8 @@ void Connect::newConnect(int descriptor)
     clientList.append(client);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" join"),
                                     AdminService::Tcp);
-    keepUpdateAlive();
+    if (isRunAddress(tcpServer->peerAddress(descriptor)))
+        keepUpdateAlive();
     emit newConnectMsg(descriptor);
 }
 
@@ -181,8 +191,9 @@ void Connect::receiveTcp(int descriptor)
         if (Wire::read(message, 0, head))
             tcpAct(descriptor, head, message);
     }
+    // A message may have closed the connection, whose descriptor a new one may then get.
     const QByteArray rest = buffer.remainder();
-    if (!rest.isEmpty())
+    if (!rest.isEmpty() && tcpServer->isConnected(descriptor))
         tcpPending[descriptor] += rest;
 }
 
@@ -191,18 +202,17 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
     Q_UNUSED(datagram)
     switch (recMsgHead.cmd) {
     case Transfer::GET_UPDATE_PATCH:
-        keepUpdateAlive();
         startSendFile(descriptor);
         break;
     case Transfer::SEND_UPDATE_PATCH:
         qDebug() << "SEND_UPDATE_PATCH";
         break;
     case Transfer::UPDATE_PATCH_FINISH: {
-        // Only a device of this run may end its step, and only once: a report
-        // on a connection of an earlier run, or a repeated one, would end a new
-        // run or make the chain skip a device.
+        // Only a device of this run that was sent its whole package may end
+        // its step, and only once: any other report would end a run that is
+        // still sending, or make the chain skip a device.
         UpdateClient *client = clientOf(descriptor);
-        if (!client || client->installed)
+        if (!client || client->installed || !client->file || !client->file->isLoaded() || !client->file->isFinished())
             break;
         client->installed = true;
         emit updateFinishMsg(descriptor);
@@ -223,62 +233,155 @@ UpdateClient *Connect::clientOf(int descriptor) const
     return nullptr;
 }
 
+bool Connect::isRunAddress(const QHostAddress &address) const
+{
+    for (const RunDevice &device : runDevices) {
+        if (address.isEqual(device.ip, QHostAddress::TolerantConversion)
+            || address.isEqual(device.answeredFrom, QHostAddress::TolerantConversion))
+            return true;
+    }
+    return false;
+}
+
+RunDevice *Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datagram)
+{
+    // Several devices may answer from one address; a whole record names which.
+    msg_broadcast_t record;
+    const QByteArray mac = Wire::read(datagram, Wire::HeadSize, record) ? Wire::readText(record.mac).toLatin1() : QByteArray();
+    RunDevice *first = nullptr;
+    for (RunDevice &device : runDevices) {
+        if (device.begun || !(sender.isEqual(device.ip, QHostAddress::TolerantConversion)
+                              || sender.isEqual(device.answeredFrom, QHostAddress::TolerantConversion)))
+            continue;
+        if (device.mac == mac)
+            return &device;
+        if (!first)
+            first = &device;
+    }
+    return first;
+}
+
+// A run measures its package once, off the GUI thread: hashing a large one
+// there would freeze the window, and every request would pay for it again.
+void Connect::preparePackage(const QString &path)
+{
+    updatePath = path;
+    const QFileInfo info(path);
+    const bool unchanged = package.path == path && package.isValid() && package.size == info.size()
+                           && packageModified == info.lastModified();
+    if (unchanged && !packageWatcher.isRunning())
+        return;
+    package = Package();
+    packageModified = info.lastModified();
+    packageWatcher.setFuture(QtConcurrent::run(&File::measure, path));
+}
+
+void Connect::packageMeasured()
+{
+    const Package measured = packageWatcher.result();
+    if (measured.path != updatePath)
+        return;   // a later run chose another package, already being measured
+    package = measured;
+    if (package.isValid())
+        AdminService::instance()->debug(QStringLiteral("[TCP]package ready,size:") + QString::number(package.size)
+                                            + QStringLiteral(",md5:") + package.md5,
+                                        AdminService::Tcp);
+    for (UpdateClient *client : qAsConst(clientList)) {
+        if (client->waiting) {
+            client->waiting = false;
+            startSendFile(client->descriptor);
+        }
+    }
+}
+
 void Connect::startSendFile(int descriptor)
 {
+    // Only a device that this run asked to update gets the package, and only
+    // while the run lasts, on a connection of the run: any other host on the
+    // LAN could take it, or make the tool read it again and again.
     UpdateClient *client = clientOf(descriptor);
-    if (!client)
+    const QHostAddress peer = tcpServer->peerAddress(descriptor);
+    if (!client || !updating || !isRunAddress(peer)) {
+        AdminService::instance()->debug(QStringLiteral("[E]refuse package request from:") + peer.toString(), AdminService::Error);
+        tcpServer->drop(descriptor);
         return;
+    }
+    tcpServer->keep(descriptor);
+    keepUpdateAlive();
+    if (!package.isValid() && packageWatcher.isRunning()) {
+        client->waiting = true;
+        return;
+    }
     delete client->file;
     client->file = new File(this);
-    client->file->loadFile(updatePath);
+    client->file->loadFile(package);
     client->file->setDescriptor(descriptor);
     if (!client->file->isLoaded())
         return;   // the device waits; the watchdog gives the run up
 
-    packetTotal += int(client->file->getPacketCount());
+    packetTotal += client->file->getPacketCount();
     COMM_PACK_HEAD head;
     std::memset(&head, 0, sizeof head);
     head.cmd = Transfer::SEND_UPDATE_PATCH;
     head.fileSize = quint32(client->file->getFileSize());
     std::memcpy(head.md5, client->file->getFileMd5().toLatin1().constData(), sizeof head.md5);
-    tcpServer->writeData(descriptor, QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head)));
+    const qint64 size = client->file->getFileSize();
+    if (!tcpServer->writeData(descriptor, QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head))))
+        return;   // reset by the device: the client is gone
     AdminService::instance()->debug(QStringLiteral("[TCP]send file start,id:") + QString::number(descriptor)
-                                        + QStringLiteral(",size:") + QString::number(client->file->getFileSize()),
+                                        + QStringLiteral(",size:") + QString::number(size),
                                     AdminService::Tcp);
-    sendPacket(client);   // the first packet goes out at once
+    if (client->file->isFinished())
+        QCoreApplication::postEvent(this, new Connect_sendFile(true, descriptor));   // an empty package is complete at once
+    else
+        sendPacket(client);   // the first packet goes out at once
 }
 
+// The round robin passes over connections with nothing to send, so idle ones
+// cost the transfer no tick.
 void Connect::sendFile()
 {
-    if (clientList.isEmpty())
-        return;
-    if (sendIndex >= clientList.size()) {
-        sendIndex = 1;
-        sendPacket(clientList.at(0));
-    } else {
-        sendPacket(clientList.at(sendIndex++));
+    const int clients = clientList.size();
+    for (int tried = 0; tried < clients; ++tried) {
+        if (sendIndex >= clients)
+            sendIndex = 0;
+        UpdateClient *client = clientList.at(sendIndex++);
+        if (client->file && client->file->isLoaded() && !client->file->isFinished()
+            && tcpServer->bytesToWrite(client->descriptor) <= MaxQueuedBytes) {
+            sendPacket(client);
+            return;
+        }
     }
 }
 
 void Connect::sendPacket(UpdateClient *client)
 {
     File *file = client->file;
-    if (!file || !file->isLoaded())
+    if (!file || !file->isLoaded() || file->isFinished())
         return;
-    if (file->isFinished()) {
-        QCoreApplication::postEvent(this, new Connect_sendFile(true, client->descriptor));
-        return;
-    }
     if (tcpServer->bytesToWrite(client->descriptor) > MaxQueuedBytes)
         return;   // the device is not reading; its turn passes
     const QByteArray packet = file->readPacket();
     if (!file->isLoaded())
         return;
-    tcpServer->writeData(client->descriptor, packet);
     file->nextPacket();
-    QCoreApplication::postEvent(this, new Connect_sendFile(false, client->descriptor));
-    if (file->isFinished())
+    const bool last = file->isFinished();
+    const int descriptor = client->descriptor;
+    if (!tcpServer->writeData(descriptor, packet))
+        return;   // reset by the device: the client and its file are gone
+    QCoreApplication::postEvent(this, new Connect_sendFile(false, descriptor));
+    if (last) {
+        QCoreApplication::postEvent(this, new Connect_sendFile(true, descriptor));
         keepUpdateAlive();   // from now on the device is installing
+    }
+}
+
+void Connect::clientWrote(int descriptor)
+{
+    // Only the progress of a device being served keeps the run alive.
+    const UpdateClient *client = clientOf(descriptor);
+    if (client && client->file)
+        keepUpdateAlive();
 }
 
 bool Connect::event(QEvent *e)
@@ -290,7 +393,7 @@ bool Connect::event(QEvent *e)
         emit sendFinishMsg(step->descriptor);
     } else {
         ++packetSent;
-        emit sendUpdateMsg(packetSent, packetTotal);
+        emit sendUpdateMsg(int(qMin<qint64>(packetSent, INT_MAX)), int(qMin<qint64>(packetTotal, INT_MAX)));
     }
     return true;
 }
@@ -304,6 +407,7 @@ void Connect::resetUpdate()
     // Closing the dialog or giving up ends a chain too: otherwise the next
     // report of an installed update would send the next request.
     allUpdate = false;
+    runDevices.clear();
     tcpPending.clear();
     updateWatchdog.stop();
     for (UpdateClient *client : qAsConst(clientList))

@@ -29,27 +29,32 @@ void File::fail()
     emit fileLoadFail();
 }
 
-void File::loadFile(const QString &path)
+Package File::measure(const QString &path)
+{
+    Package package;
+    package.path = path;
+    QFile whole(path);
+    if (path.isEmpty() || !whole.open(QIODevice::ReadOnly))
+        return package;
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    if (!md5.addData(&whole))
+        return package;
+    package.size = whole.pos();
+    package.md5 = QString::fromLatin1(md5.result().toHex());
+    return package;
+}
+
+void File::loadFile(const Package &package)
 {
     loaded = true;
-    if (path == QLatin1String("")) {
+    if (!package.isValid()) {
         fail();
         return;
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        fail();
-        return;
-    }
-    fileSize = info.size();
+    fileSize = package.size;
     packetCount = fileSize / packetSize + (fileSize % packetSize ? 1 : 0);
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail();
-        return;
-    }
-    md5 = getMd5(file.readAll());
-    file.close();
+    md5 = package.md5;
+    file.setFileName(package.path);
 }
 
 QByteArray File::readPacket()
@@ -59,7 +64,7 @@ QByteArray File::readPacket()
         return QByteArray();
     }
     QByteArray packet;
-    bool ok = file.seek(qint64(packetIndex) * packetSize);
+    bool ok = file.seek(packetIndex * packetSize);
     if (ok) {
         packet = file.read(packetSize);
         ok = file.error() == QFileDevice::NoError;
@@ -71,9 +76,4 @@ QByteArray File::readPacket()
     }
     readSize = packet.size();
     return packet;
-}
-
-QString File::getMd5(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
 }

@@ -5,6 +5,17 @@
 #include <QObject>
 #include <QString>
 
+// A package as a run serves it: measured and hashed once for the run, so that
+// requests for it cost the event loop nothing however many come.
+struct Package
+{
+    QString path;
+    qint64 size = -1;   // -1: the file could not be read whole
+    QString md5;        // 32 hex characters
+
+    bool isValid() const { return size >= 0; }
+};
+
 // The update package as one device's transfer sees it: checked, measured,
 // hashed once, then read packet by packet with the file reopened each time,
 // so that any number of transfers can read the same package side by side.
@@ -22,7 +33,11 @@ public:
     // carries its size in 32 bits, so 4 GiB and more cannot be described.
     static PackageCheck check(const QString &path);
 
-    void loadFile(const QString &path);
+    // Reads the whole file once for its size and digest; slow for a large
+    // package, so a run does it on a worker thread.
+    static Package measure(const QString &path);
+
+    void loadFile(const Package &package);
     bool isLoaded() const { return loaded; }
     void setDescriptor(int value) { descriptor = value; }
     qint64 getPacketCount() const { return packetCount; }
@@ -31,8 +46,6 @@ public:
     QByteArray readPacket();
     void nextPacket() { ++packetIndex; }
     bool isFinished() const { return qint64(packetIndex) >= packetCount; }
-
-    static QString getMd5(const QByteArray &data);
 
 signals:
     void fileLoadFail();
@@ -48,5 +61,5 @@ private:
     qint64 readSize = 0;
     QString md5;
     QFile file;
-    int packetIndex = 0;
+    qint64 packetIndex = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 // One accepted update connection; keeps the data of its last read and names
@@ -15,6 +16,8 @@ public:
 
     QByteArray buffer;
     int descriptor = 0;
+    QElapsedTimer connectedFor;
+    bool kept = false;   // a device being served, never closed for idling
 
 signals:
     void receiveDataMsg(int);

@@ -165,8 +165,8 @@ private slots:
                                           << "[R]unresponse [B]broadcast msg:43124from:192.168.147.100" << 2;
         QTest::newRow("unknown on 18155") << 18155 << Wire::datagram(Wire::makeHead(Wire::SET_NETWORK, 0))
                                           << "[R]unresponse [P]private msg:43105from:192.168.147.100" << 2;
-        QTest::newRow("update begin") << 18155 << Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, 0))
-                                      << "[R]update begin,from:192.168.147.100" << 2;
+        QTest::newRow("update begin, no run") << 18155 << Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, 0))
+                                              << "[E]update begin from a device not being updated:192.168.147.100" << 3;
         QTest::newRow("short datagram") << 18153 << QByteArray::fromHex("51a800")
                                         << "[E]drop short datagram,size:3,from:192.168.147.100" << 3;
         QTest::newRow("short search answer") << 18155 << searchAnswer("cut").left(200)

@@ -43,7 +43,7 @@ private slots:
         QFETCH(int, lastPacket);
         const QString path = package(size);
         File file;
-        file.loadFile(path);
+        file.loadFile(File::measure(path));
         QVERIFY(file.isLoaded());
         QCOMPARE(file.getFileSize(), size);
         QCOMPARE(file.getPacketCount(), packets);
@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(int(File::check(path)), check);
         File file;
         QSignalSpy failed(&file, SIGNAL(fileLoadFail()));
-        file.loadFile(path);
+        file.loadFile(File::measure(path));
         QVERIFY(!file.isLoaded());
         QCOMPARE(failed.size(), 1);
     }
@@ -104,8 +104,8 @@ private slots:
         const QByteArray bytes = whole.readAll();
         File a;
         File b;
-        a.loadFile(path);
-        b.loadFile(path);
+        a.loadFile(File::measure(path));
+        b.loadFile(File::measure(path));
         a.nextPacket();
         a.nextPacket();
         QCOMPARE(a.readPacket(), bytes.mid(2 * 8192, 8192));
@@ -118,7 +118,7 @@ private slots:
     {
         const QString path = package(2 * 8192, QStringLiteral("vanishing.bin"));
         File file;
-        file.loadFile(path);
+        file.loadFile(File::measure(path));
         QSignalSpy failed(&file, SIGNAL(fileLoadFail()));
         QVERIFY(!file.readPacket().isEmpty());
         QFile::remove(path);
