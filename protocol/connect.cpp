@@ -192,7 +192,11 @@ void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
     if (read < 0)
         return;
     datagram.truncate(int(read));
+    takeDatagram(datagram, sender, isBroadCast);
+}
 
+void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)
+{
     if (sender.isEqual(localIp.get(), QHostAddress::TolerantConversion))
         return;   // our own broadcast
 

@@ -96,6 +96,9 @@ public:
     bool isUpdating() const { return updating; }
     int clientCount() const { return clientList.size(); }
 
+    // One datagram as an answer socket delivered it: every read comes through here.
+    void takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast);
+
     int searchCount() const { return searchNum; }
     int receiveCount() const { return receiveNum; }
 

@@ -22,10 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool isBroadCast = data[0] & 1;
     const QHostAddress sender(QStringLiteral("192.168.147.%1").arg(11 + (data[0] >> 1) % 8));
     const QByteArray datagram(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    // As the engine reads a datagram: a header, or nothing to dispatch.
-    msg_head_t head;
-    if (Wire::read(datagram, 0, head))
-        FuzzEngine::engine()->act(isBroadCast, head, datagram, sender, Wire::BroadcastAnswerPort);
+    FuzzEngine::engine()->takeDatagram(datagram, sender, isBroadCast);
     // Every distinct mac is a new record; keep the registry the size of a site.
     if (FuzzEngine::devs()->getDevList().size() > 2000)
         FuzzEngine::devs()->clear();

@@ -31,16 +31,24 @@ QByteArray tcpHead(quint32 cmd)
     return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
 }
 
-// fuzz_tcp's input: each read as one length byte and its bytes.
-QByteArray reads(const QList<QByteArray> &parts)
+// fuzz_tcp's script: the steps of devices and strangers on their connections.
+struct TcpScript
 {
-    QByteArray out;
-    for (const QByteArray &part : parts) {
-        out += char(part.size());
-        out += part;
+    QByteArray bytes;
+
+    TcpScript &open() { bytes += char(0); return *this; }
+    TcpScript &write(int connection, const QByteArray &data)
+    {
+        bytes += char(1);
+        bytes += char(connection);
+        bytes += char(data.size());
+        bytes += data;
+        return *this;
     }
-    return out;
-}
+    TcpScript &reset(int connection) { bytes += char(2); bytes += char(connection); return *this; }
+    TcpScript &close(int connection) { bytes += char(3); bytes += char(connection); return *this; }
+    TcpScript &wait(int ms) { bytes += char(4); bytes += char(ms); return *this; }
+};
 
 } // namespace
 
@@ -81,19 +89,28 @@ int main(int argc, char *argv[])
     ok &= write(datagrams, QStringLiteral("short-answer-200"), char(1) + full.left(200));
 
     // The update client's messages: asking for the package, reporting it
-    // installed, byte by byte, joined, and with noise.
+    // installed, byte by byte, joined, with noise, and connections that end
+    // with a reset at the moments that matter.
     const QByteArray get = tcpHead(Transfer::GET_UPDATE_PATCH);
     const QByteArray finish = tcpHead(Transfer::UPDATE_PATCH_FINISH);
-    ok &= write(tcp, QStringLiteral("get-patch"), reads({get}));
-    ok &= write(tcp, QStringLiteral("finish"), reads({finish}));
-    ok &= write(tcp, QStringLiteral("send-patch"), reads({tcpHead(Transfer::SEND_UPDATE_PATCH)}));
-    QList<QByteArray> bytes;
+    ok &= write(tcp, QStringLiteral("get-patch"), TcpScript().open().wait(5).write(0, get).wait(15).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("get-then-finish"),
+                TcpScript().open().wait(5).write(0, get).wait(15).wait(15).write(0, finish).wait(5).bytes);
+    ok &= write(tcp, QStringLiteral("finish-first"), TcpScript().open().wait(5).write(0, finish).write(0, get).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("send-patch"), TcpScript().open().wait(5).write(0, tcpHead(Transfer::SEND_UPDATE_PATCH)).wait(5).bytes);
+    TcpScript byteByByte;
+    byteByByte.open().wait(5);
     for (char c : get)
-        bytes << QByteArray(1, c);
-    ok &= write(tcp, QStringLiteral("get-patch-byte-by-byte"), reads(bytes));
-    ok &= write(tcp, QStringLiteral("joined-with-tail"), reads({get + finish + get.left(10), get.mid(10)}));
-    QByteArray noise(3 * Transfer::HeadSize + 7, '\x5a');
-    ok &= write(tcp, QStringLiteral("noise"), reads({noise.left(100), noise.mid(100)}));
+        byteByByte.write(0, QByteArray(1, c));
+    ok &= write(tcp, QStringLiteral("get-patch-byte-by-byte"), byteByByte.wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("joined-with-tail"),
+                TcpScript().open().wait(5).write(0, get + finish + get.left(10)).write(0, get.mid(10)).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("noise"), TcpScript().open().wait(5).write(0, QByteArray(3 * Transfer::HeadSize + 7, '\x5a')).wait(5).bytes);
+    ok &= write(tcp, QStringLiteral("reset-after-request"), TcpScript().open().wait(5).write(0, get).reset(0).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("reset-after-first-packet"),
+                TcpScript().open().open().wait(5).write(0, get).write(1, get).wait(1).reset(0).wait(15).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("close-after-request"), TcpScript().open().wait(5).write(0, get).close(0).wait(15).bytes);
+    ok &= write(tcp, QStringLiteral("close-mid-transfer"), TcpScript().open().wait(5).write(0, get).wait(6).close(0).wait(15).bytes);
 
     ok &= write(text, QStringLiteral("empty"), QByteArray());
     ok &= write(text, QStringLiteral("head-only"), Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, 0)));
