@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 
@@ -114,9 +115,16 @@ void Devs::loadDev(QHostAddress sendAddr, int num, msg_broadcast_t searchInfo, i
     Q_UNUSED(num)
     int row = indexOf(searchInfo);
     if (row < 0) {
+        if (devList.size() >= MaxDevices)
+            return;   // known devices still update; new ones wait for Clean List
         devList.append(new Dev);
         row = devList.size() - 1;
         rowByMac.insert(macText(searchInfo), row);
+        if (devList.size() == MaxDevices) {
+            AdminService::instance()->debug(QStringLiteral("[E]device list full at %1 devices: answers from new devices "
+                                                           "are ignored until Clean List").arg(MaxDevices),
+                                            AdminService::Error);
+        }
     }
     Dev *dev = devList.at(row);
     dev->online = onlineLife;

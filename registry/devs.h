@@ -19,6 +19,11 @@ class Devs final : public QObject
     Q_DISABLE_COPY_MOVE(Devs)
 
 public:
+    // Far more devices than any site has, yet a flood of spoofed answers, each
+    // with a new mac, stops here (about 170 MB with the list's rows) instead of
+    // growing until memory runs out.
+    static constexpr int MaxDevices = 65536;
+
     explicit Devs(QObject *parent = nullptr);
     ~Devs() override;
 

@@ -65,10 +65,23 @@ void Admin::showDebug(QString data, int type)
     default:
         return;   // no such type: nothing to show
     }
+    const int shown = ui->listWidget->count() - (droppedLines > 0 ? 1 : 0);
+    if (shown >= MaxLines)
+        dropOldestLines();
     auto *item = new QListWidgetItem(data);
     if (colour.isValid())
         item->setForeground(colour);
     ui->listWidget->addItem(item);
+}
+
+void Admin::dropOldestLines()
+{
+    QListWidget *list = ui->listWidget;
+    if (droppedLines == 0)
+        list->insertItem(0, new QListWidgetItem);
+    list->model()->removeRows(1, DropChunk);
+    droppedLines += DropChunk;
+    list->item(0)->setText(tr("… %1 older lines dropped").arg(droppedLines));
 }
 
 void Admin::paintEvent(QPaintEvent *)

@@ -18,6 +18,7 @@ extern "C" {
 #include <cstring>
 #include <ctime>
 
+#include "protocol/adminservice.h"
 #include "video/videoevent_decode.h"
 #include "video/videoevent_getvideo.h"
 #include "video/videoevent_init.h"
@@ -123,7 +124,11 @@ void Video::close()
     if (codecContext)
         avcodec_free_context(&codecContext);
     readStartTime = 0;
-    dropQueuedPackets();
+    {
+        QMutexLocker queueLock(&queueMutex);
+        dropQueuedPackets();
+        awaitingKeyFrame = false;
+    }
     abortIo = false;
 }
 
@@ -250,21 +255,39 @@ void Video::getVideoTask(Video *video, quint64 session)
 
 void Video::queuePacket(AVPacket *packet)
 {
-    QMutexLocker lock(&queueMutex);
-    packetQueue.enqueue(QueuedPacket{packet, session.load()});
-    if (decoderRunning)
-        return;
-    decoderRunning = true;
-    runTask(&Video::decodeTask);
+    int dropped = 0;
+    {
+        QMutexLocker lock(&queueMutex);
+        if (packetQueue.size() >= MaxQueuedPackets) {
+            dropped = dropQueuedPackets();
+            awaitingKeyFrame = true;
+        }
+        if (awaitingKeyFrame && !(packet->flags & AV_PKT_FLAG_KEY)) {
+            releasePacket(packet);
+        } else {
+            awaitingKeyFrame = false;
+            packetQueue.enqueue(QueuedPacket{packet, session.load()});
+            if (!decoderRunning) {
+                decoderRunning = true;
+                runTask(&Video::decodeTask);
+            }
+        }
+    }
+    if (dropped > 0) {
+        AdminService::instance()->debug(QStringLiteral("[E]preview falls behind, dropped %1 packets").arg(dropped),
+                                        AdminService::Error);
+    }
 }
 
-void Video::dropQueuedPackets()
+// Releases every queued packet and says how many; queueMutex is held.
+int Video::dropQueuedPackets()
 {
-    QMutexLocker lock(&queueMutex);
+    const int dropped = packetQueue.size();
     while (!packetQueue.isEmpty()) {
         AVPacket *packet = packetQueue.dequeue().packet;
         releasePacket(packet);
     }
+    return dropped;
 }
 
 // The one decode worker: takes the packets in the order they were read until

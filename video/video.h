@@ -43,6 +43,9 @@ public:
     static constexpr int MaxHeight = 2000;
     // Sized once for 3840x2160 4:2:0 and reused for every frame and stream.
     static constexpr int FrameBufferSize = 3840 * 2160 * 3 / 2;
+    // About 5 s at 25 fps: a preview further behind than that is no longer
+    // live, so the queue is dropped and decoding restarts at the next key frame.
+    static constexpr int MaxQueuedPackets = 120;
 
     explicit Video(QObject *parent = nullptr);
     ~Video() override;
@@ -92,7 +95,7 @@ private:
     int openInput(const QString &url);
     int decodeOne(AVPacket *packet, int *width, int *height);
     void queuePacket(AVPacket *packet);
-    void dropQueuedPackets();
+    int dropQueuedPackets();
 
     static Video *s_instance;
     static std::atomic<int> s_packetsHeld;
@@ -100,7 +103,7 @@ private:
     QMutex readMutex;     // the open, every packet read, close
     QMutex decodeMutex;   // every decode, close
     QMutex frameMutex;    // the copy into frameBuffer, the view's upload
-    QMutex queueMutex;    // packetQueue, decoderRunning
+    QMutex queueMutex;    // packetQueue, awaitingKeyFrame, decoderRunning
     std::atomic<int> isPlaying{0};
     bool isOpening = false;   // GUI thread only
     uint8_t *frameBuffer = nullptr;
@@ -117,6 +120,9 @@ private:
     std::atomic<bool> abortIo{false};
     // Packets wait here in read order for the one decode worker.
     QQueue<QueuedPacket> packetQueue;
+    // Set when a full queue was dropped: packets that need the dropped ones to
+    // decode are skipped until a key frame.
+    bool awaitingKeyFrame = false;
     bool decoderRunning = false;
     std::atomic<int> tasksRunning{0};
 };

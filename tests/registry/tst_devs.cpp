@@ -1,7 +1,9 @@
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
+#include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
@@ -130,6 +132,31 @@ private slots:
         answer(QStringLiteral("00:1A:2B:3C:0005"));
         QCOMPARE(devs->getDevList().size(), 2);
         QCOMPARE(Wire::readText(devs->getDevList().at(1)->info.mac), QStringLiteral("00:1A:2B:3C:0005"));
+    }
+
+    void spoofed_macs_stop_at_the_bound()
+    {
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        const auto fullLines = [&log] {
+            return std::count_if(log.cbegin(), log.cend(), [](const QList<QVariant> &line) {
+                return line.at(1).toInt() == AdminService::Error && line.at(0).toString().startsWith("[E]")
+                       && line.at(0).toString().contains("Clean List");
+            });
+        };
+        for (int fill = 1; fill <= 2; ++fill) {   // Clean List arms the bound again
+            for (int i = 0; i < Devs::MaxDevices; ++i)
+                answer(QStringLiteral("spoof-%1").arg(i));
+            QSignalSpy rows(devs, SIGNAL(loadDevMsg(int)));
+            answer("one too many");
+            answer("one more");
+            QCOMPARE(devs->getDevList().size(), Devs::MaxDevices);
+            QCOMPARE(rows.size(), 0);
+            answer("spoof-0", "192.168.147.99");   // a known device still updates its row
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(devs->getDevList().at(0)->addr.toString(), QStringLiteral("192.168.147.99"));
+            QCOMPARE(fullLines(), fill);
+            devs->clear();
+        }
     }
 
     void search_without_answers_ages_each_online_row_once()

@@ -1,5 +1,6 @@
 // The debug window under a steady stream of lines: each line stays whole on a
-// row of its own, and a new line costs the same however many are shown.
+// row of its own, a new line costs the same however many are shown, and the
+// oldest lines make way once the window holds as many as it keeps.
 
 #include <QtTest>
 
@@ -94,6 +95,34 @@ private slots:
             QCOMPARE(rect.height(), rowHeight);
         }
         QCOMPARE(list->item(5001 + 50)->text(), longest);
+    }
+
+    void a_flood_of_lines_drops_the_oldest_and_counts_them()
+    {
+        Admin admin;
+        admin.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&admin));
+        auto *list = admin.findChild<QListWidget *>(QStringLiteral("listWidget"));
+        QVERIFY(list);
+
+        const int total = 100000;
+        AdminService *bus = AdminService::instance();
+        for (int i = 0; i < total; ++i) {
+            bus->debug(QStringLiteral("[R]search msg %1").arg(i), AdminService::Received);
+            if (i % 1000 == 0)
+                QCoreApplication::processEvents();   // laid out and painted as it grows
+        }
+        QCoreApplication::processEvents();
+
+        QVERIFY2(list->count() <= Admin::MaxLines + 1, qPrintable(QString::number(list->count())));
+        QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("[R]search msg %1").arg(total - 1));
+        // Every line is either shown or counted in the first row, and none is lost in between.
+        const QRegularExpressionMatch counter = QRegularExpression(QStringLiteral("^… (\\d+) older lines dropped$"))
+                                                    .match(list->item(0)->text());
+        QVERIFY2(counter.hasMatch(), qPrintable(list->item(0)->text()));
+        const int dropped = counter.captured(1).toInt();
+        QCOMPARE(list->item(1)->text(), QStringLiteral("[R]search msg %1").arg(dropped));
+        QCOMPARE(dropped + list->count() - 1, total);
     }
 };
 

@@ -55,7 +55,7 @@ QByteArray MediaFiles::decodedFrame(int index, int width, int height)
     return planarFrame(index, width, height, width / 2, height / 2);
 }
 
-QString MediaFiles::makeSequence(const QString &name, int frames, int width, int height)
+QString MediaFiles::makeSequence(const QString &name, int frames, int width, int height, const QStringList &encoder)
 {
     QFile raw(path(name + QStringLiteral(".yuv")));
     if (!raw.open(QIODevice::WriteOnly))
@@ -63,6 +63,7 @@ QString MediaFiles::makeSequence(const QString &name, int frames, int width, int
     for (int i = 0; i < frames; ++i)
         raw.write(sourceFrame(i, width, height));
     raw.close();
-    return make(name, {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", QStringLiteral("%1x%2").arg(width).arg(height),
-                       "-r", "25", "-i", raw.fileName(), "-c:v", "ffv1", "-f", "nut"});
+    const QStringList input{"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", QStringLiteral("%1x%2").arg(width).arg(height),
+                            "-r", "25", "-i", raw.fileName()};
+    return make(name, input + encoder);
 }

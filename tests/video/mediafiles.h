@@ -19,8 +19,10 @@ public:
     // The same picture as the decoder's frame buffer holds it: tight rows,
     // chroma planes of width/2 x height/2 (rounded down).
     static QByteArray decodedFrame(int index, int width, int height);
-    // frames frames of sourceFrame() encoded losslessly (FFV1 in NUT).
-    QString makeSequence(const QString &name, int frames, int width, int height);
+    // frames frames of sourceFrame() encoded losslessly by encoder, in the
+    // container the name's extension picks.
+    QString makeSequence(const QString &name, int frames, int width, int height,
+                         const QStringList &encoder = {"-c:v", "ffv1"});
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 

@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 
 #include "mediafiles.h"
+#include "protocol/adminservice.h"
 #include "video/video.h"
 #include "video/videoevent_decode.h"
 #include "video/videoevent_getvideo.h"
@@ -88,6 +89,26 @@ class TestVideo : public QObject
             const int bytes = size.width() * size.height() + 2 * (size.width() / 2) * (size.height() / 2);
             frames.append({QByteArray(reinterpret_cast<const char *>(video->frameData()), bytes), width, height});
         });
+    }
+
+    // Empty when every copied picture is its source frame, of the given size,
+    // and none is older than the one before it; else the first fault.
+    QString firstFaultyFrame(int width, int height) const
+    {
+        int last = -1;
+        for (const Frame &frame : frames) {
+            if (frame.width != width || frame.height != height)
+                return QStringLiteral("frame of %1x%2").arg(frame.width).arg(frame.height);
+            // The view may be told twice of the picture that is still in the
+            // buffer, but never of one older than the last it saw.
+            const int index = quint8(frame.bytes.at(0));
+            if (index < last)
+                return QStringLiteral("frame %1 after %2").arg(index).arg(last);
+            last = index;
+            if (frame.bytes != MediaFiles::decodedFrame(index, width, height))
+                return QStringLiteral("frame %1 differs").arg(index);
+        }
+        return QString();
     }
 
     // Opens a stream whose server sends its first half, then nothing until
@@ -232,18 +253,44 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 10000);   // the whole file was read
         QTest::qWait(200);
         QVERIFY2(frames.size() >= count / 2, qPrintable(QString::number(frames.size())));
-        int last = -1;
-        for (const Frame &frame : frames) {
-            QCOMPARE(frame.width, width);
-            QCOMPARE(frame.height, height);
-            // The view may be told twice of the picture that is still in the
-            // buffer, but never of one older than the last it saw.
-            const int index = quint8(frame.bytes.at(0));
-            QVERIFY2(index >= last, qPrintable(QStringLiteral("frame %1 after %2").arg(index).arg(last)));
-            last = index;
-            QVERIFY2(frame.bytes == MediaFiles::decodedFrame(index, width, height), qPrintable(QStringLiteral("frame %1 differs").arg(index)));
-        }
-        QVERIFY(last >= count - 5);
+        const QString fault = firstFaultyFrame(width, height);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QVERIFY(quint8(frames.last().bytes.at(0)) >= count - 5);
+    }
+
+    void a_stalled_decoder_drops_the_queue_and_resumes_at_a_key_frame()
+    {
+        // Lossless H.264, so that pictures can be checked, with a key frame every 60.
+        const int count = 220;
+        const int keyInterval = 60;
+        const QString path = files.makeSequence(QStringLiteral("gop.mkv"), count, 64, 48,
+                                                {"-c:v", "libx264", "-qp", "0", "-g", QString::number(keyInterval),
+                                                 "-sc_threshold", "0", "-bf", "0"});
+        QVERIFY(!path.isEmpty());
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        copyFrames();
+
+        // A view that keeps the frame lock stalls the decoder at its first
+        // picture while the whole file is read.
+        video->frameLock()->lock();
+        video->open(path);
+        const bool read = QTest::qWaitFor([this] { return tap.reads.contains(int(Video::ReadFailed)); }, 10000);
+        video->frameLock()->unlock();
+        QVERIFY(read);
+        // The decoder keeps the last few pictures of a stream that is not drained.
+        QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() && quint8(frames.last().bytes.at(0)) >= count - 5, 10000);
+        video->close();
+        QCoreApplication::sendPostedEvents(video);   // every decode's event, to count them
+
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.first().at(0).toString(), QStringLiteral("[E]preview falls behind, dropped %1 packets").arg(Video::MaxQueuedPackets));
+        QCOMPARE(log.first().at(1).toInt(), int(AdminService::Error));
+        // Decoded: the few packets taken before the stall and those from the
+        // last key frame on; decoding on from the drop would take 100.
+        QVERIFY2(tap.decodes.size() <= keyInterval, qPrintable(QString::number(tap.decodes.size())));
+        const QString fault = firstFaultyFrame(64, 48);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QCOMPARE(Video::packetsHeld(), 0);
     }
 
     void empty_url_gives_no_event_and_blocks_opens_until_close()
