@@ -56,7 +56,6 @@ Searcher::Searcher(QWidget *parent)
 
     devList = new DevList(ui->widget_9);
     ui->verticalLayout->addWidget(devList);
-    ui->label_thisIp->setText(engine->getLocalIp().toString());
     ui->label_version->setText(version);
 
     menu = new Menu(this);
@@ -236,6 +235,10 @@ bool Searcher::openUpdateDialog()
         update->refusePackage(check);
         return false;
     }
+    if (engine->localAddress().isNull()) {
+        update->refuseNoNetwork();
+        return false;
+    }
     return true;
 }
 
@@ -281,7 +284,7 @@ void Searcher::closeUpdate()
 
 void Searcher::loadIp()
 {
-    ui->label_thisIp->setText(engine->getLocalIp().toString());
+    ui->widget_localIp->refresh();
 }
 
 void Searcher::closeHardDisk()

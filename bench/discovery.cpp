@@ -63,9 +63,9 @@ double walkMicroseconds(int calls)
 {
     QElapsedTimer timer;
     timer.start();
-    QHostAddress chosen;
+    QList<LocalAddress> chosen;
     for (int i = 0; i < calls; ++i)
-        chosen = LocalIp::choose(LocalIp::hostInterfaces());
+        chosen = LocalIp::candidates(LocalIp::hostInterfaces());
     return double(timer.nsecsElapsed()) / 1000.0 / calls;
 }
 

@@ -1,6 +1,7 @@
 #include "connect.h"
 
 #include <QElapsedTimer>
+#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 #include <cstring>
@@ -26,6 +27,13 @@ constexpr int MaxTurnMs = 5;
 // setAllIp() numbers hosts by registry position + 2; positions past this one
 // would leave 192.168.147.2 .. .254.
 constexpr int LastAssignablePosition = 252;
+
+LocalAddress pick(const QList<LocalAddress> &candidates, const LocalAddress &chosen)
+{
+    if (candidates.contains(chosen))
+        return chosen;
+    return candidates.value(0);
+}
 
 QUdpSocket *boundSocket(quint16 port)
 {
@@ -84,10 +92,20 @@ Connect *Connect::instance()
     return s_instance;
 }
 
+// A laptop on Wi-Fi and wired at once sends a limited broadcast out of its
+// default route only. Sent from the presented address, it leaves through the
+// interface that holds that address, and the devices see that address as its
+// source. (An interface index as well would make the system pick that
+// interface's first address as the source instead.)
 void Connect::sendTo(quint16 port, const char *data, int size)
 {
-    if (sendSocket)
-        sendSocket->writeDatagram(data, size, QHostAddress(QHostAddress::Broadcast), port);
+    if (!sendSocket)
+        return;
+    QNetworkDatagram datagram(QByteArray(data, size), QHostAddress(QHostAddress::Broadcast), port);
+    const LocalAddress local = pick(localIp.get(), chosenLocal);
+    if (!local.isNull())
+        datagram.setSender(local.address);
+    sendSocket->writeDatagram(datagram);
 }
 
 void Connect::sendToSearchPort(const char *data, int size)
@@ -142,7 +160,22 @@ void Connect::cleanSearch()
 
 QHostAddress Connect::getLocalIp() const
 {
+    return localAddress().address;
+}
+
+LocalAddress Connect::localAddress() const
+{
+    return pick(localIp.refresh(), chosenLocal);
+}
+
+QList<LocalAddress> Connect::localAddresses() const
+{
     return localIp.refresh();
+}
+
+void Connect::chooseLocalAddress(const LocalAddress &choice)
+{
+    chosenLocal = choice;
 }
 
 void Connect::receiveBroadCast()
@@ -197,7 +230,7 @@ void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
 
 void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)
 {
-    if (sender.isEqual(localIp.get(), QHostAddress::TolerantConversion))
+    if (sender.isEqual(pick(localIp.get(), chosenLocal).address, QHostAddress::TolerantConversion))
         return;   // our own broadcast
 
     msg_head_t head;

@@ -60,7 +60,12 @@ public:
     void setAutoSearch(bool on);
     bool isAutoSearch() const;
     void cleanSearch();
+    // The address presented to the devices: the installer's choice while its
+    // interface still has it, else the best candidate; null when there is none.
     QHostAddress getLocalIp() const;
+    LocalAddress localAddress() const;
+    QList<LocalAddress> localAddresses() const;
+    void chooseLocalAddress(const LocalAddress &choice);
     void sendToSearchPort(const char *data, int size);
     void sendToCommandPort(const char *data, int size);
 
@@ -177,6 +182,7 @@ private:
     QList<TimeoutItem *> timeoutList;
     // The own-datagram drop asks for the local address once per datagram.
     mutable LocalIpCache localIp;
+    LocalAddress chosenLocal;   // lives for the run of the tool only
 
     // Transfer side
     TcpServer *tcpServer = nullptr;

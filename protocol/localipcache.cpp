@@ -1,22 +1,20 @@
 #include "localipcache.h"
 
-#include "protocol/localip.h"
-
 LocalIpCache::LocalIpCache(int validityMs)
     : m_validityMs(validityMs)
 {
 }
 
-QHostAddress LocalIpCache::get()
+QList<LocalAddress> LocalIpCache::get()
 {
     if (!m_age.isValid() || m_age.hasExpired(m_validityMs))
         return refresh();
-    return m_address;
+    return m_candidates;
 }
 
-QHostAddress LocalIpCache::refresh()
+QList<LocalAddress> LocalIpCache::refresh()
 {
-    m_address = LocalIp::choose(LocalIp::hostInterfaces());
+    m_candidates = LocalIp::candidates(LocalIp::hostInterfaces());
     m_age.start();
-    return m_address;
+    return m_candidates;
 }

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QHostAddress>
+#include <QList>
 
-// The local address for the own-datagram drop, walked afresh at most once per
-// validity period. A search answered by thousands of devices arrives within
+#include "protocol/localip.h"
+
+// The addresses the tool may present, walked afresh at most once per validity
+// period. A search answered by thousands of devices arrives within
 // milliseconds; walking every interface for each answer would cost more than
-// the answer itself, while the address changes only when the machine's
-// network settings do, and then reaches the drop within one period.
+// the answer itself, while the addresses change only when the machine's
+// network settings do, and then reach the own-datagram drop within one period.
 class LocalIpCache
 {
 public:
@@ -15,13 +17,13 @@ public:
 
     explicit LocalIpCache(int validityMs = DefaultValidityMs);
 
-    // The address of the last walk while it is younger than the validity period.
-    QHostAddress get();
+    // The candidates of the last walk while it is younger than the validity period.
+    QList<LocalAddress> get();
     // Walks now and keeps the result.
-    QHostAddress refresh();
+    QList<LocalAddress> refresh();
 
 private:
     int m_validityMs;
-    QHostAddress m_address;
+    QList<LocalAddress> m_candidates;
     QElapsedTimer m_age;   // invalid until the first walk
 };

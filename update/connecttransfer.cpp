@@ -97,8 +97,10 @@ void Connect::giveUpUpdate()
 
 void Connect::startUpdate(QString path)
 {
-    if (File::check(path) != File::PackageOk)
-        return;   // refused before any device is asked
+    // Refused before any device is asked: without an address of ours on the
+    // devices' network they could not connect back for the package.
+    if (File::check(path) != File::PackageOk || localAddress().isNull())
+        return;
     Dev *dev = Devs::instance()->getSelected();
     if (!dev)
         return;
@@ -110,7 +112,7 @@ void Connect::startUpdate(QString path)
 
 void Connect::startAllUpdate(QString path)
 {
-    if (File::check(path) != File::PackageOk)
+    if (File::check(path) != File::PackageOk || localAddress().isNull())
         return;
     allUpdateIndex = 0;
     allUpdate = true;

@@ -78,6 +78,11 @@ void Update::refusePackage(int check)
     }
 }
 
+void Update::refuseNoNetwork()
+{
+    ui->label->setText(tr("没有有线网络，请将电脑连接到设备所在的网络"));
+}
+
 void Update::closeWindow()
 {
     engine->resetUpdate();

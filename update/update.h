@@ -24,6 +24,8 @@ public:
     void showInCenter();
     // Tells the installer why no request went out; check is a File::PackageCheck.
     void refusePackage(int check);
+    // Tells the installer that no address of this computer reaches the devices.
+    void refuseNoNetwork();
 
 signals:
     void closeMsg();

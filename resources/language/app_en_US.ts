@@ -541,6 +541,10 @@
         <source>设备%1:</source>
         <translation>Eq.%1:</translation>
     </message>
+    <message>
+        <source>没有有线网络，请将电脑连接到设备所在的网络</source>
+        <translation>No wired network: connect this computer to the devices' network</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
@@ -595,6 +599,13 @@
     <message>
         <source>切换失败</source>
         <translation>Setting fail</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>No wired network</translation>
     </message>
 </context>
 </TS>

@@ -541,6 +541,10 @@
         <source>设备%1:</source>
         <translation>设备%1:</translation>
     </message>
+    <message>
+        <source>没有有线网络，请将电脑连接到设备所在的网络</source>
+        <translation>没有有线网络，请将电脑连接到设备所在的网络</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
@@ -595,6 +599,13 @@
     <message>
         <source>切换失败</source>
         <translation>切换失败</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>没有有线网络</translation>
     </message>
 </context>
 </TS>
