@@ -13,12 +13,12 @@
 #include <memory>
 #include <vector>
 
-class LabTest : public QObject
+class TestLab : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void toolHostOffersFirstThenSecondAddressOnly()
+    void tool_host_offers_first_then_second_address_only()
     {
         const QNetworkInterface en0 = QNetworkInterface::interfaceFromName(QStringLiteral("en0"));
         QVERIFY(en0.isValid());
@@ -29,7 +29,7 @@ private slots:
         QCOMPARE(addresses, (QStringList{QStringLiteral("192.168.147.100"), QStringLiteral("192.168.147.101")}));
     }
 
-    void broadcastLeavesFromSecondAddressAndReachesEveryDeviceHost()
+    void broadcast_leaves_from_second_address_and_reaches_every_device_host()
     {
         const QStringList deviceIps = qEnvironmentVariable("LAB_DEVICE_IPS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QVERIFY(!deviceIps.isEmpty());
@@ -56,5 +56,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(LabTest)
+QTEST_GUILESS_MAIN(TestLab)
 #include "tst_lab.moc"

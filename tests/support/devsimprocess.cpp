@@ -50,14 +50,8 @@ bool DevsimProcess::start(const QStringList &args, int deviceHost)
         qWarning("DevsimProcess: cannot start %s: %s", qPrintable(lab), qPrintable(m_process.errorString()));
         return false;
     }
-    const bool ready = waitForLog([this](const QList<QJsonObject> &events) {
-        if (m_process.state() == QProcess::NotRunning)
-            return true;
-        for (const QJsonObject &event : events) {
-            if (event.value(QLatin1String("event")) == QLatin1String("ready"))
-                return true;
-        }
-        return false;
+    const bool ready = waitForLog([this](const QList<QJsonObject> &) {
+        return m_process.state() == QProcess::NotRunning || !events("ready").isEmpty();
     }, 5000);
     if (!ready || m_process.state() == QProcess::NotRunning) {
         qWarning("DevsimProcess: devsim did not get ready (exit code %d)", m_process.exitCode());
@@ -66,15 +60,13 @@ bool DevsimProcess::start(const QStringList &args, int deviceHost)
     return true;
 }
 
-void DevsimProcess::command(const QString &line)
+bool DevsimProcess::command(const QString &line)
 {
+    // devsim logs each control line once done, under its verb.
+    const QByteArray verb = line.section(QLatin1Char(' '), 0, 0).toLatin1();
+    const int before = events(verb.constData()).size();
     m_process.write(line.toUtf8() + '\n');
-    m_process.waitForBytesWritten(1000);
-}
-
-void DevsimProcess::closeInput()
-{
-    m_process.closeWriteChannel();
+    return waitForLog([&](const QList<QJsonObject> &) { return events(verb.constData()).size() > before; });
 }
 
 bool DevsimProcess::isRunning() const
@@ -109,24 +101,36 @@ bool DevsimProcess::waitForLog(const std::function<bool(const QList<QJsonObject>
     return true;
 }
 
+QList<QJsonObject> DevsimProcess::events(const char *name) const
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject &event : log()) {
+        if (event.value(QLatin1String("event")) == QLatin1String(name))
+            found.append(event);
+    }
+    return found;
+}
+
 QList<QJsonObject> DevsimProcess::received(int port, int cmd) const
 {
-    QList<QJsonObject> events;
-    for (const QJsonObject &event : log()) {
-        if (event.value(QLatin1String("event")) != QLatin1String("recv"))
-            continue;
-        if (port >= 0 && event.value(QLatin1String("port")).toInt() != port)
-            continue;
-        if (cmd >= 0 && event.value(QLatin1String("cmd")).toInt() != cmd)
-            continue;
-        events.append(event);
+    QList<QJsonObject> found;
+    for (const QJsonObject &event : events("recv")) {
+        if ((port < 0 || event.value(QLatin1String("port")).toInt() == port)
+            && (cmd < 0 || event.value(QLatin1String("cmd")).toInt() == cmd))
+            found.append(event);
     }
-    return events;
+    return found;
 }
 
 QByteArray DevsimProcess::hex(const QJsonObject &event)
 {
     return QByteArray::fromHex(event.value(QLatin1String("hex")).toString().toLatin1());
+}
+
+QByteArray DevsimProcess::record(int index) const
+{
+    const msg_broadcast_t record = SimDevice::factoryRecord(index, m_options);
+    return QByteArray(reinterpret_cast<const char *>(&record), int(sizeof record));
 }
 
 QString DevsimProcess::mac(int index) const

@@ -27,15 +27,15 @@ public:
     // Starts devsim with args on device host deviceHost (1-based) and waits up
     // to 5 s for it to be listening.
     bool start(const QStringList &args, int deviceHost = 1);
-    // One control line: "silent I", "speak I", "quit".
-    void command(const QString &line);
-    // Closes devsim's standard input; devsim must keep running.
-    void closeInput();
+    // One control line, "silent I" or "speak I"; waits until devsim has done it.
+    bool command(const QString &line);
     bool isRunning() const;
 
     QList<QJsonObject> log() const;
     // Spins the event loop until done(log()) holds; false on timeout.
     bool waitForLog(const std::function<bool(const QList<QJsonObject> &)> &done, int timeoutMs = 5000);
+    // The events of that name, in order.
+    QList<QJsonObject> events(const char *name) const;
     // "recv" events, optionally only those on port / with command cmd.
     QList<QJsonObject> received(int port = -1, int cmd = -1) const;
     // The bytes of a "recv" event.
@@ -44,6 +44,7 @@ public:
     QString logPath() const;
 
     // What device index answers with before anything changes it, by devsim's own rules.
+    QByteArray record(int index) const;
     QString mac(int index) const;
     QString ip(int index) const;
 

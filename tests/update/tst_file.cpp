@@ -1,26 +1,29 @@
+// The update server's pure parts: the package cut into packets with its
+// digest, refusal of what cannot be sent, and the 44-byte messages cut out
+// of the device's byte stream whatever the reads.
+
 #include <QtTest>
 #include <QCryptographicHash>
 #include <QTemporaryDir>
 
 #include "update/file.h"
+#include "update/tcpmessagebuffer.h"
 
-// The package: packet boundaries, digest, and refusal of what cannot be sent.
 class TestFile : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir dir;
 
-    QString package(qint64 size, const QString &name = QStringLiteral("package.bin"))
+    QByteArray package(qint64 size, const QString &name = QStringLiteral("package.bin"))
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         QByteArray bytes(int(size), '\0');
         for (int i = 0; i < bytes.size(); ++i)
             bytes[i] = char((i * 131 + i / 8192) & 0xff);
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(bytes);
-        return path;
+        return bytes;
     }
 
 private slots:
@@ -28,104 +31,116 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<qint64>("packets");
-        QTest::addColumn<int>("lastPacket");
-        QTest::newRow("empty") << qint64(0) << qint64(0) << 0;
-        QTest::newRow("one byte") << qint64(1) << qint64(1) << 1;
-        QTest::newRow("exactly one packet") << qint64(8192) << qint64(1) << 8192;
-        QTest::newRow("three packets") << qint64(3 * 8192) << qint64(3) << 8192;
-        QTest::newRow("three packets and a byte") << qint64(3 * 8192 + 1) << qint64(4) << 1;
+        QTest::newRow("empty") << qint64(0) << qint64(0);
+        QTest::newRow("one byte") << qint64(1) << qint64(1);
+        QTest::newRow("exactly one packet") << qint64(8192) << qint64(1);
+        QTest::newRow("three packets and a byte") << qint64(3 * 8192 + 1) << qint64(4);
     }
 
     void packets_cover_the_file_exactly()
     {
         QFETCH(qint64, size);
         QFETCH(qint64, packets);
-        QFETCH(int, lastPacket);
-        const QString path = package(size);
+        const QByteArray bytes = package(size);
         File file;
-        file.loadFile(File::measure(path));
-        QVERIFY(file.isLoaded());
-        QCOMPARE(file.getFileSize(), size);
+        file.loadFile(File::measure(dir.filePath("package.bin")));
         QCOMPARE(file.getPacketCount(), packets);
         QByteArray joined;
-        QByteArray last;
-        while (!file.isFinished()) {
-            last = file.readPacket();
-            joined += last;
-            file.nextPacket();
-        }
-        QCOMPARE(last.size(), lastPacket);
-        QFile whole(path);
-        whole.open(QIODevice::ReadOnly);
-        const QByteArray expected = whole.readAll();
-        QCOMPARE(joined, expected);
-        QCOMPARE(file.getFileMd5(), QString::fromLatin1(QCryptographicHash::hash(expected, QCryptographicHash::Md5).toHex()));
-        QCOMPARE(file.getFileMd5().size(), 32);
+        for (; !file.isFinished(); file.nextPacket())
+            joined += file.readPacket();
+        QCOMPARE(joined, bytes);
+        QCOMPARE(file.getFileMd5(), QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
     }
 
-    void unloadable_paths_fail_data()
+    void unusable_packages_are_refused_data()
     {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("size");   // of a sparse file made at path
         QTest::addColumn<int>("check");
-        QTest::newRow("empty path") << QString() << int(File::EmptyPath);
-        QTest::newRow("missing file") << dir.filePath("nothing-here.bin") << int(File::Missing);
-        QTest::newRow("a folder") << dir.path() << int(File::Missing);
+        QTest::newRow("empty path") << QString() << qint64(-1) << int(File::EmptyPath);
+        QTest::newRow("missing file") << dir.filePath("nothing-here.bin") << qint64(-1) << int(File::Missing);
+        QTest::newRow("a folder") << dir.path() << qint64(-1) << int(File::Missing);
+        QTest::newRow("4 GiB") << dir.filePath("huge.bin") << (qint64(1) << 32) << int(File::TooLarge);
+        QTest::newRow("a byte less") << dir.filePath("huge.bin") << (qint64(1) << 32) - 1 << int(File::PackageOk);
     }
 
-    void unloadable_paths_fail()
+    void unusable_packages_are_refused()
     {
         QFETCH(QString, path);
+        QFETCH(qint64, size);
         QFETCH(int, check);
+        QFile sparse(path);   // takes no disk space
+        QVERIFY(size < 0 || (sparse.open(QIODevice::WriteOnly) && sparse.resize(size)));
+        sparse.close();
         QCOMPARE(int(File::check(path)), check);
+        if (size >= 0)
+            return;
         File file;
         QSignalSpy failed(&file, SIGNAL(fileLoadFail()));
         file.loadFile(File::measure(path));
         QVERIFY(!file.isLoaded());
         QCOMPARE(failed.size(), 1);
-    }
-
-    void package_of_4_gib_is_refused()
-    {
-        const QString path = dir.filePath("huge.bin");
-        QFile huge(path);
-        QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(qint64(1) << 32));   // sparse: no disk space is used
-        huge.close();
-        QCOMPARE(File::check(path), File::TooLarge);
-        QVERIFY(huge.resize((qint64(1) << 32) - 1));
-        QCOMPARE(File::check(path), File::PackageOk);
     }
 
     void two_readers_keep_their_own_position()
     {
-        const QString path = package(3 * 8192);
-        QFile whole(path);
-        whole.open(QIODevice::ReadOnly);
-        const QByteArray bytes = whole.readAll();
+        const QByteArray bytes = package(3 * 8192);
         File a;
         File b;
-        a.loadFile(File::measure(path));
-        b.loadFile(File::measure(path));
+        a.loadFile(File::measure(dir.filePath("package.bin")));
+        b.loadFile(File::measure(dir.filePath("package.bin")));
         a.nextPacket();
         a.nextPacket();
         QCOMPARE(a.readPacket(), bytes.mid(2 * 8192, 8192));
         QCOMPARE(b.readPacket(), bytes.left(8192));
-        b.nextPacket();
-        QCOMPARE(b.readPacket(), bytes.mid(8192, 8192));
     }
 
     void package_removed_mid_transfer_stops_reading()
     {
-        const QString path = package(2 * 8192, QStringLiteral("vanishing.bin"));
+        package(2 * 8192, QStringLiteral("vanishing.bin"));
         File file;
-        file.loadFile(File::measure(path));
+        file.loadFile(File::measure(dir.filePath("vanishing.bin")));
         QSignalSpy failed(&file, SIGNAL(fileLoadFail()));
         QVERIFY(!file.readPacket().isEmpty());
-        QFile::remove(path);
+        QFile::remove(dir.filePath("vanishing.bin"));
         file.nextPacket();
         QVERIFY(file.readPacket().isEmpty());
         QVERIFY(!file.isLoaded());
         QCOMPARE(failed.size(), 1);
+    }
+
+    void messages_come_out_whole_and_in_order_data()
+    {
+        QTest::addColumn<QList<int>>("reads");   // sizes of the successive reads
+        QTest::newRow("split over two reads") << QList<int>{10, 34};
+        QTest::newRow("one and a half, then the rest") << QList<int>{66, 22};
+        QTest::newRow("byte by byte") << QVector<int>(88, 1).toList();
+        QTest::newRow("empty reads between") << QList<int>{0, 30, 0, 14, 0};
+        QTest::newRow("many joined with a tail") << QList<int>{44 * 500 + 7};
+    }
+
+    void messages_come_out_whole_and_in_order()
+    {
+        QFETCH(QList<int>, reads);
+        const int total = std::accumulate(reads.cbegin(), reads.cend(), 0);
+        QByteArray stream(total, '\0');
+        for (int i = 0; i < total; ++i)
+            stream[i] = char(i * 7 + i / 44);
+        QByteArray pending;   // what the engine keeps between reads
+        QByteArray out;
+        int at = 0;
+        for (int size : reads) {
+            TcpMessageBuffer buffer(pending);
+            buffer.append(stream.mid(at, size));
+            at += size;
+            for (const QByteArray &message : buffer.takeMessages()) {
+                QCOMPARE(message.size(), 44);
+                out += message;
+            }
+            pending = buffer.remainder();
+        }
+        QCOMPARE(out + pending, stream);
+        QCOMPARE(pending.size(), total % 44);
     }
 };
 

@@ -1,3 +1,7 @@
+// The update server against scripted device connections on loopback: the
+// bytes each device gets, devices that fail or misbehave on a hostile LAN,
+// strangers, crowds, and the counts of a run.
+
 #include <QtTest>
 #include <QCryptographicHash>
 #include <QTcpSocket>
@@ -5,22 +9,37 @@
 
 #include <cstring>
 
+#include <cstring>
+
 #include <sys/socket.h>
 
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
-#include "registry/dev.h"
 #include "registry/devs.h"
+#include "support/records.h"
 #include "support/stallwatch.h"
 
 namespace {
 
-QByteArray message(quint32 cmd)
+// A device's 44-byte message: the command, then zeros.
+QByteArray message(char cmd)
 {
-    COMM_PACK_HEAD head;
-    std::memset(&head, 0, sizeof head);
-    head.cmd = cmd;
-    return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
+    return QByteArray(1, cmd).leftJustified(44, '\0');
+}
+const QByteArray Request = message(1);
+const QByteArray Installed = message(3);
+
+bool waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    return QTest::qWaitFor(done, ms);
+}
+
+int countLines(const QSignalSpy &log, const QString &start)
+{
+    int found = 0;
+    for (const QList<QVariant> &line : log)
+        found += line.at(0).toString().startsWith(start);
+    return found;
 }
 
 // A device's end of the update connection.
@@ -33,45 +52,35 @@ struct Device
     {
         // The event loop runs meanwhile, so the server accepts as connections come.
         socket.connectToHost(QHostAddress::LocalHost, Transfer::ServerPort);
-        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
+        return waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
     }
     void send(const QByteArray &bytes)
     {
         socket.write(bytes);
         socket.flush();
     }
-    void collect() { received += socket.readAll(); }
+    bool has(int bytes, int ms = 10000)
+    {
+        return waitFor([&] { received += socket.readAll(); return received.size() >= bytes; }, ms);
+    }
     // Asks for the package and waits until it is all here.
     bool takePackage(int size)
     {
-        send(message(Transfer::GET_UPDATE_PATCH));
-        return QTest::qWaitFor([&] { collect(); return received.size() >= 44 + size; }, 10000);
+        send(Request);
+        return has(44 + size);
     }
-    // Closes with a reset rather than a goodbye, as a device that loses power mid-transfer.
+    // Closes with a reset rather than a goodbye, as a device that loses power.
     void reset()
     {
         const linger abortive{1, 0};
         ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         socket.abort();
     }
-    bool closedByTool()
-    {
-        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 5000);
-    }
+    bool closedByTool() { return waitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 };
-
-bool waitFor(const std::function<bool()> &done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(5);
-    return done();
-}
 
 } // namespace
 
-// The update server against scripted device connections on loopback.
 class TestTransfer : public QObject
 {
     Q_OBJECT
@@ -80,7 +89,6 @@ class TestTransfer : public QObject
     QTemporaryDir dir;
     QString path;
     QByteArray package;
-
     bool packageChanged = false;
 
     void makePackage(int size)
@@ -95,207 +103,139 @@ class TestTransfer : public QObject
         file.write(package);
     }
 
-    // Starts a single update of a device known to the registry, so that requests
-    // for the package from its address are served; the devices here connect
-    // from loopback.
+    // Starts a single update of a device at deviceIp: only connections from
+    // there are served, and the devices here connect from loopback.
     void startRun(const QString &deviceIp = QStringLiteral("127.0.0.1"))
     {
         engine->resetUpdate();
-        msg_broadcast_t record = Wire::emptyRecord();
-        Wire::writeText(record.mac, QStringLiteral("update-target"));
-        Wire::writeText(record.ip, deviceIp);
-        emit engine->receiveMsg(QHostAddress("192.168.147.11"), 1, record, 18153);
+        Devs::instance()->clear();
+        emit engine->receiveMsg(QHostAddress("192.168.147.11"), 1, TestRecords::record("update-target", deviceIp), 18153);
         Devs::instance()->selectDev(0);
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         engine->startUpdate(path);
         QVERIFY(engine->isUpdating());
         // A new package is measured before it is served.
-        QVERIFY(!packageChanged || waitFor([&] {
-            for (const QList<QVariant> &line : qAsConst(lines))
-                if (line.at(0).toString().startsWith(QLatin1String("[TCP]package ready")))
-                    return true;
-            return false;
-        }, 20000));
+        QVERIFY(!packageChanged || waitFor([&] { return countLines(log, "[TCP]package ready"); }, 20000));
         packageChanged = false;
     }
 
 private slots:
-    void initTestCase()
-    {
-        engine = Connect::instance();
-        Devs::instance();
-    }
-
+    void initTestCase() { engine = Connect::instance(); }
     void cleanup() { engine->resetUpdate(); }
 
-    void join_and_exit_are_logged()
-    {
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        QSignalSpy joined(engine, SIGNAL(newConnectMsg(int)));
-        {
-            Device device;
-            QVERIFY(device.join());
-            QVERIFY(waitFor([&] { return joined.size() == 1; }));
-        }
-        const int d = joined.at(0).at(0).toInt();
-        QVERIFY(waitFor([&] { return lines.size() == 2; }));
-        QCOMPARE(lines.at(0).at(0).toString(), QStringLiteral("[TCP]client:%1 join").arg(d));
-        QCOMPARE(lines.at(1).at(0).toString(), QStringLiteral("[TCP]client:%1 exit").arg(d));
-        QCOMPARE(lines.at(1).at(1).toInt(), 0);
-        QCOMPARE(engine->clientCount(), 0);
-    }
-
-    void request_gets_header_then_the_whole_package_data()
+    void each_device_gets_header_then_the_whole_package_data()
     {
         QTest::addColumn<int>("size");
+        QTest::addColumn<int>("devices");
         QTest::addColumn<bool>("splitRequest");
-        QTest::newRow("20 packets and a bit") << 20 * 8192 + 100 << false;
-        QTest::newRow("request split into 1-byte writes") << 3 * 8192 << true;
-        QTest::newRow("empty package") << 0 << false;
+        QTest::newRow("20 packets and a bit") << 20 * 8192 + 100 << 1 << false;
+        QTest::newRow("request in 1-byte writes") << 3 * 8192 << 1 << true;
+        QTest::newRow("empty package") << 0 << 1 << false;
+        QTest::newRow("two devices count toward one total") << 10 * 8192 << 2 << false;
     }
 
-    void request_gets_header_then_the_whole_package()
+    void each_device_gets_header_then_the_whole_package()
     {
         QFETCH(int, size);
+        QFETCH(int, devices);
         QFETCH(bool, splitRequest);
         makePackage(size);
         startRun();
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
         QSignalSpy finished(engine, SIGNAL(sendFinishMsg(int)));
-        Device device;
-        QVERIFY(device.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
-        const QByteArray request = message(Transfer::GET_UPDATE_PATCH);
-        if (splitRequest) {
-            for (char byte : request) {
-                device.send(QByteArray(1, byte));
-                QTest::qWait(2);
+        std::vector<std::unique_ptr<Device>> crowd(devices);
+        for (auto &device : crowd) {
+            device = std::make_unique<Device>();
+            QVERIFY(device->join());
+        }
+        QVERIFY(waitFor([&] { return engine->clientCount() == devices; }));
+        for (auto &device : crowd) {
+            for (int at = 0; at < 44; at += splitRequest ? 1 : 44) {
+                device->send(Request.mid(at, splitRequest ? 1 : 44));
+                if (splitRequest)
+                    QTest::qWait(2);
             }
-        } else {
-            device.send(request);
         }
-        QVERIFY(waitFor([&] { device.collect(); return device.received.size() >= 44 + size && !finished.isEmpty(); }, 10000));
-        QTest::qWait(50);
-        device.collect();
-        QCOMPARE(device.received.size(), 44 + size);
-        COMM_PACK_HEAD head;
-        std::memcpy(&head, device.received.constData(), sizeof head);
-        QCOMPARE(head.cmd, quint32(2));
-        QCOMPARE(head.fileSize, quint32(size));
-        const QByteArray md5 = QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex();
-        QCOMPARE(QByteArray(head.md5, 4), md5.left(4));
-        QCOMPARE(device.received.mid(12, 32), QByteArray(32, '\0'));
-        QCOMPARE(device.received.mid(44), package);
-        const int packets = (size + 8191) / 8192;
+        // Header: command 2, the size, the first four characters of the MD5 text, zeros.
+        quint32 sizeLe = qToLittleEndian(quint32(size));
+        const QByteArray head = (QByteArray::fromHex("02000000") + QByteArray(reinterpret_cast<const char *>(&sizeLe), 4)
+                                 + QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex().left(4)).leftJustified(44, '\0');
+        for (auto &device : crowd) {
+            QVERIFY(device->has(44 + size) && waitFor([&] { return finished.size() == devices; }));
+            QVERIFY(!device->has(44 + size + 1, 50));   // and nothing after it
+            QCOMPARE(device->received, head + package);
+        }
+        const int packets = (size + 8191) / 8192 * devices;
         QCOMPARE(progress.size(), packets);
-        if (packets) {
-            QCOMPARE(progress.last().at(0).toInt(), packets);
-            QCOMPARE(progress.last().at(1).toInt(), packets);
-        }
+        if (packets)
+            QCOMPARE(progress.last(), (QList<QVariant>{packets, packets}));
     }
 
-    void two_devices_are_served_in_turn()
+    void a_failing_device_never_stops_the_next_data()
     {
-        makePackage(10 * 8192);
-        startRun();
-        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
-        Device a;
-        Device b;
-        QVERIFY(a.join());
-        QVERIFY(b.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 2; }));
-        a.send(message(Transfer::GET_UPDATE_PATCH));
-        b.send(message(Transfer::GET_UPDATE_PATCH));
-        QVERIFY(waitFor([&] { a.collect(); b.collect(); return a.received.size() == 44 + package.size() && b.received.size() == 44 + package.size(); }, 10000));
-        QCOMPARE(a.received.mid(44), package);
-        QCOMPARE(b.received.mid(44), package);
-        QVERIFY(waitFor([&] { return progress.size() == 20; }));
-        QCOMPARE(progress.last().at(1).toInt(), 20);   // both packages count toward the total
+        QTest::addColumn<int>("packetsFirst");
+        QTest::addColumn<QString>("failure");
+        // The header write finds the reset.
+        QTest::newRow("reset right after the request") << 0 << "reset";
+        // The header goes out to a closed socket, whose reset the first packet finds.
+        QTest::newRow("closed right after the request") << 0 << "close";
+        QTest::newRow("reset mid-transfer") << 5 << "reset";
+        QTest::newRow("gone mid-transfer") << 5 << "delete";
+        QTest::newRow("stops reading mid-transfer") << 5 << "stall";
     }
 
-    void device_leaving_mid_transfer_leaves_the_other_running()
+    void a_failing_device_never_stops_the_next()
     {
+        QFETCH(int, packetsFirst);
+        QFETCH(QString, failure);
         makePackage(40 * 8192);
         startRun();
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         QSignalSpy joined(engine, SIGNAL(newConnectMsg(int)));
-        auto *leaving = new Device;
-        Device staying;
-        QVERIFY(leaving->join());
-        QVERIFY(staying.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 2; }));
-        leaving->send(message(Transfer::GET_UPDATE_PATCH));
-        staying.send(message(Transfer::GET_UPDATE_PATCH));
-        QVERIFY(waitFor([&] { leaving->collect(); return leaving->received.size() > 5 * 8192; }));
-        const int gone = joined.at(0).at(0).toInt();
-        delete leaving;
-        QVERIFY(waitFor([&] { staying.collect(); return staying.received.size() == 44 + package.size(); }, 15000));
-        QCOMPARE(staying.received.mid(44), package);
-        QCOMPARE(engine->clientCount(), 1);
-        bool exitLogged = false;
-        for (const QList<QVariant> &line : lines)
-            exitLogged = exitLogged || line.at(0).toString() == QStringLiteral("[TCP]client:%1 exit").arg(gone);
-        QVERIFY(exitLogged);
+        auto *failing = new Device;
+        Device next;
+        QVERIFY(failing->join() && next.join());
+        QVERIFY(waitFor([&] { return joined.size() == 2; }));
+        failing->send(Request);
+        next.send(Request);
+        QVERIFY(failing->has(44 + packetsFirst * 8192));
+        if (failure == "reset")
+            failing->reset();
+        else if (failure == "close")
+            failing->socket.disconnectFromHost();
+        else if (failure == "stall")
+            failing->socket.setReadBufferSize(1);
+        else
+            delete std::exchange(failing, nullptr);
+        QVERIFY(next.has(44 + package.size(), 15000));
+        QCOMPARE(next.received.mid(44), package);
+        const QString failed = QStringLiteral("[TCP]client:%1").arg(joined.at(0).at(0).toInt());
+        QCOMPARE(countLines(log, failed + " join"), 1);
+        QVERIFY(failure == "stall" || waitFor([&] { return countLines(log, failed + " exit") == 1; }));
+        QCOMPARE(engine->clientCount(), failure == "stall" ? 2 : 1);
+        delete failing;
     }
 
-    void garbage_and_short_messages_are_harmless()
+    void noise_and_an_early_installed_report_are_ignored()
     {
         makePackage(8192);
         startRun();
         Device device;
         QVERIFY(device.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
         QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
-        device.send(QByteArray(43, '\x01'));   // one byte short of a header: kept, nothing acted on
+        device.send(QByteArray(43, '\x01'));   // one byte short of a message: kept, nothing acted on
         QRandomGenerator random(7);
-        QByteArray noise(1 + 44 * 50, '\0');   // completes the first with byte 44, then 50 headers of noise
+        QByteArray noise(1 + 44 * 50, '\0');   // completes the first, then 50 messages of noise
         for (char &c : noise)
             c = char(random.bounded(4, 256));
         device.send(noise);
-        device.send(message(Transfer::SEND_UPDATE_PATCH));
-        device.send(message(Transfer::UPDATE_PATCH_FINISH));   // before the package: not believed
+        device.send(message(2));
+        device.send(Installed);   // before the package: not believed
         QVERIFY(device.takePackage(package.size()));
-        QTest::qWait(50);
-        device.collect();
-        QCOMPARE(device.received.mid(44), package);   // one header: no noise was taken for a request
+        QVERIFY(!device.has(44 + package.size() + 1, 50));   // one header: no noise was taken for a request
         QCOMPARE(installed.size(), 0);
-        device.send(message(Transfer::UPDATE_PATCH_FINISH));
+        device.send(Installed);
         QVERIFY(waitFor([&] { return installed.size() == 1; }));
-    }
-
-    void a_reset_at_any_moment_is_survived_data()
-    {
-        QTest::addColumn<int>("packetsFirst");
-        QTest::addColumn<bool>("polite");
-        // The header write finds the reset.
-        QTest::newRow("reset right after the request") << 0 << false;
-        // The header goes out to a closed socket, whose reset the first packet finds.
-        QTest::newRow("closed right after the request") << 0 << true;
-        QTest::newRow("reset mid-transfer") << 5 << false;
-    }
-
-    void a_reset_at_any_moment_is_survived()
-    {
-        QFETCH(int, packetsFirst);
-        QFETCH(bool, polite);
-        makePackage(40 * 8192);
-        startRun();
-        Device failing;
-        QVERIFY(failing.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
-        failing.send(message(Transfer::GET_UPDATE_PATCH));
-        if (packetsFirst)
-            QVERIFY(waitFor([&] { failing.collect(); return failing.received.size() >= 44 + packetsFirst * 8192; }));
-        if (polite)
-            failing.socket.disconnectFromHost();
-        else
-            failing.reset();
-        QVERIFY(waitFor([&] { return engine->clientCount() == 0; }));
-
-        Device next;
-        QVERIFY(next.join());
-        QVERIFY(next.takePackage(package.size()));
-        QCOMPARE(next.received.mid(44), package);
     }
 
     void a_stranger_gets_nothing_and_keeps_no_run_alive_data()
@@ -311,7 +251,7 @@ private slots:
         makePackage(8192);
         engine->setUpdateTimeout(400);
         QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         if (running)
             startRun(QStringLiteral("192.168.147.11"));
         QElapsedTimer clock;
@@ -320,37 +260,32 @@ private slots:
         while (clock.elapsed() < 3000 && (running ? timedOut.isEmpty() : clock.elapsed() < 500)) {
             Device stranger;
             QVERIFY(stranger.join());
-            stranger.send(message(Transfer::GET_UPDATE_PATCH));
+            stranger.send(Request);
             QVERIFY(stranger.closedByTool());
-            stranger.collect();
-            QVERIFY(stranger.received.isEmpty());
+            QVERIFY(stranger.socket.readAll().isEmpty());
         }
         QCOMPARE(timedOut.size(), running ? 1 : 0);
         QVERIFY(!engine->isUpdating());   // the run is over: automatic search may go on
         engine->setUpdateTimeout(120 * 1000, 300 * 1000);
-        bool refused = false;
-        for (const QList<QVariant> &line : lines)
-            refused = refused || (line.at(0).toString() == QLatin1String("[E]refuse package request from:127.0.0.1")
-                                  && line.at(1).toInt() == AdminService::Error);
-        QVERIFY(refused);
+        QVERIFY(std::any_of(log.cbegin(), log.cend(), [](const QList<QVariant> &line) {
+            return line.at(0).toString() == QLatin1String("[E]refuse package request from:127.0.0.1")
+                   && line.at(1).toInt() == AdminService::Error;
+        }));
     }
 
-    void idle_and_surplus_connections_are_closed()
+    void surplus_and_idle_connections_are_closed()
     {
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        std::vector<std::unique_ptr<Device>> crowd;
-        for (int i = 0; i < 64; ++i) {
-            crowd.push_back(std::make_unique<Device>());
-            QVERIFY(crowd.back()->join());
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        std::vector<std::unique_ptr<Device>> crowd(64);
+        for (auto &device : crowd) {
+            device = std::make_unique<Device>();
+            QVERIFY(device->join());
         }
         QVERIFY(waitFor([&] { return engine->clientCount() == 64; }));
         Device surplus;
         QVERIFY(surplus.join());
         QVERIFY(surplus.closedByTool());
-        int full = 0;
-        for (const QList<QVariant> &line : lines)
-            full += line.at(0).toString().startsWith(QLatin1String("[E]update server full (64 connections)"));
-        QCOMPARE(full, 1);
+        QCOMPARE(countLines(log, "[E]update server full (64 connections)"), 1);
 
         engine->setUpdateIdleTimeout(300);
         for (auto &idle : crowd)
@@ -367,9 +302,7 @@ private slots:
             Device device;
             QElapsedTimer clock;
             clock.start();
-            if (!device.join() || !device.takePackage(package.size()))
-                return qint64(-1);
-            return clock.elapsed();
+            return device.join() && device.takePackage(package.size()) ? clock.elapsed() : qint64(-1);
         };
         const qint64 alone = transferMs();
         std::vector<std::unique_ptr<Device>> idle(50);
@@ -379,13 +312,13 @@ private slots:
         }
         const qint64 crowded = transferMs();
         QVERIFY(alone > 0 && crowded > 0);
-        QVERIFY2(crowded < 2 * alone, qPrintable(QStringLiteral("alone %1 ms, with 50 idle connections %2 ms").arg(alone).arg(crowded)));
+        QVERIFY2(crowded < 2 * alone, qPrintable(QStringLiteral("alone %1 ms, beside 50 idle connections %2 ms").arg(alone).arg(crowded)));
     }
 
     void package_requests_never_block_the_window()
     {
         makePackage(48 * 1024 * 1024);
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         StallWatch stalls(10);
         startRun();
         std::vector<std::unique_ptr<Device>> devices(10);
@@ -395,15 +328,10 @@ private slots:
         }
         for (int round = 0; round < 10; ++round) {
             for (auto &device : devices)
-                device->send(message(Transfer::GET_UPDATE_PATCH));
+                device->send(Request);
             QTest::qWait(20);
         }
-        QVERIFY(waitFor([&] {
-            int ready = 0;
-            for (const QList<QVariant> &line : lines)
-                ready += line.at(0).toString().startsWith(QLatin1String("[TCP]package ready,size:50331648"));
-            return ready == 1;
-        }, 20000));
+        QVERIFY(waitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
         QTest::qWait(200);
         QVERIFY2(stalls.worstMs() < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(stalls.worstMs())));
     }
@@ -413,91 +341,51 @@ private slots:
         makePackage(8192);
         startRun(QStringLiteral("192.168.147.11"));
         QSignalSpy begun(engine, SIGNAL(updateBeginMsg()));
-        const QByteArray answer = Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, 0));
-        msg_head_t head = Wire::makeHead(Wire::UPDATE_BEGIN, 0);
+        const QByteArray answer = QByteArray::fromHex("76a8").leftJustified(16, '\0');
+        msg_head_t head;
+        std::memcpy(&head, answer.constData(), sizeof head);
         for (int i = 0; i < 100; ++i)
             engine->act(false, head, answer, QHostAddress(QStringLiteral("192.168.147.66")), 18155);
         QCOMPARE(begun.size(), 0);
-        QSignalSpy lines(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         engine->act(false, head, answer, QHostAddress(QStringLiteral("192.168.147.11")), 18155);
         engine->act(false, head, answer, QHostAddress(QStringLiteral("192.168.147.11")), 18155);
         QCOMPARE(begun.size(), 1);
-        QCOMPARE(lines.at(0).at(0).toString(), QStringLiteral("[R]update begin,from:192.168.147.11"));
-        QCOMPARE(lines.at(0).at(1).toInt(), int(AdminService::Received));
-        Devs::instance()->clear();
+        QCOMPARE(log.at(0), (QList<QVariant>{"[R]update begin,from:192.168.147.11", int(AdminService::Received)}));
     }
 
-    void reset_restarts_the_counters()
+    void a_new_run_counts_afresh_data()
     {
+        QTest::addColumn<bool>("newRun");
+        QTest::newRow("installed report repeated") << false;
+        QTest::newRow("report on a connection of the last run") << true;
+    }
+
+    void a_new_run_counts_afresh()
+    {
+        QFETCH(bool, newRun);
         makePackage(4 * 8192);
-        startRun();
-        Device first;
-        QVERIFY(first.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
-        first.send(message(Transfer::GET_UPDATE_PATCH));
-        QVERIFY(waitFor([&] { first.collect(); return first.received.size() == 44 + package.size(); }));
-        engine->resetUpdate();
-        QCOMPARE(engine->clientCount(), 0);
-        QVERIFY(!engine->isUpdating());
-        QTest::qWait(50);
-
-        startRun();
-        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
-        Device second;
-        QVERIFY(second.join());
-        QVERIFY(waitFor([&] { return engine->clientCount() == 1; }));
-        second.send(message(Transfer::GET_UPDATE_PATCH));
-        QVERIFY(waitFor([&] { return progress.size() == 4; }));
-        QCOMPARE(progress.first().at(0).toInt(), 1);
-        QCOMPARE(progress.last().at(1).toInt(), 4);
-    }
-
-    void only_one_report_per_device_of_this_run_counts_data()
-    {
-        QTest::addColumn<bool>("resetBetween");
-        QTest::newRow("report repeated") << false;
-        QTest::newRow("report on a connection from before a reset") << true;
-    }
-
-    void only_one_report_per_device_of_this_run_counts()
-    {
-        QFETCH(bool, resetBetween);
-        makePackage(8192);
         startRun();
         Device device;
         QVERIFY(device.join());
         QVERIFY(device.takePackage(package.size()));
         QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
         QSignalSpy runOver(engine, SIGNAL(updateAllFinishMsg()));
-        if (resetBetween) {
-            startRun();   // a new run; the old connection stays open
+        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        if (newRun) {
+            startRun();   // the old connection stays open
             QCOMPARE(engine->clientCount(), 0);
+            Device second;
+            QVERIFY(second.join() && second.takePackage(package.size()));
+            QCOMPARE(progress.first(), (QList<QVariant>{1, 4}));
         } else {
-            device.send(message(Transfer::UPDATE_PATCH_FINISH));
+            device.send(Installed);
             QVERIFY(waitFor([&] { return runOver.size() == 1; }));
         }
-        device.send(message(Transfer::UPDATE_PATCH_FINISH));
-        QTest::qWait(200);
-        QCOMPARE(installed.size(), resetBetween ? 0 : 1);
-        QCOMPARE(runOver.size(), resetBetween ? 0 : 1);
-        Devs::instance()->clear();
-    }
-
-    void single_update_ends_without_starting_a_chain()
-    {
-        makePackage(8192);
-        startRun();
-        msg_broadcast_t other = Wire::emptyRecord();
-        Wire::writeText(other.mac, QStringLiteral("not-chosen"));
-        emit engine->receiveMsg(QHostAddress("192.168.147.12"), 1, other, 18153);
-        QSignalSpy runOver(engine, SIGNAL(updateAllFinishMsg()));
-        Device device;
-        QVERIFY(device.join());
-        QVERIFY(device.takePackage(package.size()));
-        device.send(message(Transfer::UPDATE_PATCH_FINISH));
-        QVERIFY(waitFor([&] { return runOver.size() == 1; }));
-        QVERIFY(engine->isUpdating());   // the dialog resets the run when it shows the end
-        Devs::instance()->clear();
+        device.send(Installed);
+        QTest::qWait(200);   // for a second report that must not come
+        QCOMPARE(installed.size(), newRun ? 0 : 1);
+        QCOMPARE(runOver.size(), newRun ? 0 : 1);
     }
 };
 

@@ -1,22 +1,32 @@
-// The update dialog on its own: what each engine signal shows in it.
-// The dialog opens the protocol engine, so this runs in the lab.
+// The update dialog: what the engine's progress signals show in it, and
+// whole updates run from the main window against devsim's devices, which
+// restart, fetch the package over TCP and report it installed.
 
 #include <QtTest>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTreeView>
 
+#include "app/searcher.h"
 #include "protocol/connect.h"
-#include "resources/resources.h"
-#include "update/file.h"
+#include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
 #include "update/update.h"
 
 namespace {
 
-const char *const Steps[] = {"restart", "connect", "send", "finish"};
+QList<int> devicesOf(const QList<QJsonObject> &events)
+{
+    QList<int> devices;
+    for (const QJsonObject &event : events)
+        devices.append(event.value(QLatin1String("device")).toInt());
+    return devices;
+}
 
 } // namespace
 
@@ -24,78 +34,80 @@ class TestUpdate : public QObject
 {
     Q_OBJECT
 
+    MainWindowFixture ui;
+    Searcher *window = nullptr;
     Connect *engine = nullptr;
-    QWidget *window = nullptr;
-    Update *dialog = nullptr;
+    Update *alone = nullptr;   // a dialog fed signals by the test itself
+    QTemporaryDir dir;
 
-    template<typename T = QWidget>
-    T *child(const QString &name) const { return dialog->findChild<T *>(name); }
-    QString text(const char *label) const { return child<QLabel>(QLatin1String(label))->text(); }
-    int bar() const { return child<QProgressBar>(QStringLiteral("progressBar"))->value(); }
+    Update *dialog() const { return alone ? alone : window->findChild<Update *>(); }
+    QString text(const char *label) const { return ui.child<QLabel>(label, dialog())->text(); }
+    QString cell(int row, int column) const { return ui.list()->model()->index(row, column).data().toString(); }
 
-    // "1111" when row's four steps are checked, "1000" after the first only.
+    // "1111" when row's four steps are checked, "1000" after the first only, "----" for no row
+    // (the dialog has eight rows before more devices need them).
     QString steps(int row) const
     {
         QString shown;
-        for (const char *step : Steps) {
-            auto *box = child<QCheckBox>(QStringLiteral("checkBox_%1_%2").arg(QLatin1String(step)).arg(row));
-            shown += !box ? QStringLiteral("-") : box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        for (const char *step : {"restart", "connect", "send", "finish"}) {
+            auto *box = dialog()->findChild<QCheckBox *>(QStringLiteral("checkBox_%1_%2").arg(QLatin1String(step)).arg(row));
+            shown += !box ? QLatin1Char('-') : box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
         }
         return shown;
     }
 
+    QString makePackage(int size, const QString &name = QStringLiteral("package.bin"))
+    {
+        QByteArray bytes(size, '\0');
+        QRandomGenerator(size).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
+
+    void update(const QString &package, int row = -1)
+    {
+        ui.child<QLineEdit>("lineEdit_fileAddress")->setText(package);
+        if (row < 0) {
+            ui.click("pushButton");   // All Update
+        } else {
+            ui.rightClickRow(row);
+            ui.chooseMenuEntry("widget_update");
+        }
+        QVERIFY(dialog());
+    }
+
+    bool completed(int ms) { return QTest::qWaitFor([&] { return text("label") == QLatin1String("Completed"); }, ms); }
+
 private slots:
     void initTestCase()
     {
-        initResources();
-        QFont font = QApplication::font();   // as the main window sets it
-        font.setPointSize(9);
-        QApplication::setFont(font);
-        auto *translator = new QTranslator(this);
-        QVERIFY(translator->load(QStringLiteral(":/language/language/app_en_US.qm")));
-        QCoreApplication::installTranslator(translator);
+        QVERIFY(ui.show());
+        window = ui.window();
         engine = Connect::instance();
-        window = new QWidget;
-        window->resize(931, 600);
-        window->show();
-    }
-
-    void init()
-    {
-        dialog = new Update(window);
-        dialog->showInCenter();
     }
 
     void cleanup()
     {
-        delete dialog;
+        delete std::exchange(alone, nullptr);
+        if (dialog())
+            QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
         engine->resetUpdate();
-    }
-
-    void opens_over_the_whole_window_with_the_panel_centred()
-    {
-        QCOMPARE(dialog->geometry(), QRect(0, 0, 931, 600));
-        QWidget *panel = child(QStringLiteral("widget_window"));
-        QCOMPARE(panel->pos(), QPoint((931 - panel->width()) / 2, (600 - panel->height()) / 2));
-        QCOMPARE(text("label"), QStringLiteral("Sending packet 0 of 0"));
-        QCOMPARE(text("label_progress"), QStringLiteral("0%"));
-        QCOMPARE(text("label_2"), QStringLiteral("Eq.1:"));
-        QCOMPARE(text("label_9"), QStringLiteral("Eq.8:"));
-        QCOMPARE(child<QCheckBox>(QStringLiteral("checkBox_send_8"))->text(), QStringLiteral("waiting install"));
-        QCOMPARE(child<QPushButton>(QStringLiteral("pushButton"))->text(), QStringLiteral("Cancel"));
-        QVERIFY(!child<QProgressBar>(QStringLiteral("progressBar"))->isTextVisible());
+        engine->setUpdateTimeout(120 * 1000, 300 * 1000);
     }
 
     void progress_reports_set_line_bar_and_percent_data()
     {
-        QTest::addColumn<QList<int>>("reports");   // now, all pairs in order
+        QTest::addColumn<QList<int>>("reports");   // packets sent, of all, in pairs
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("percent");
         QTest::newRow("one of three") << QList<int>{1, 3} << "Sending1packet, of3packet" << 33;
         QTest::newRow("last packet keeps the bar") << QList<int>{1, 3, 2, 3, 3, 3} << "Sending3packet, of3packet" << 66;
         QTest::newRow("five of five alone") << QList<int>{5, 5} << "Sending5packet, of5packet" << 0;
         QTest::newRow("report after a reset") << QList<int>{1, 2, 7, 0} << "Sending7packet, of0packet" << 50;
-        QTest::newRow("large counts do not overflow") << QList<int>{2000000000, 2147483647} << "Sending2000000000packet, of2147483647packet" << 93;
+        QTest::newRow("large counts do not overflow") << QList<int>{2000000000, 2147483647}
+                                                      << "Sending2000000000packet, of2147483647packet" << 93;
     }
 
     void progress_reports_set_line_bar_and_percent()
@@ -103,105 +115,122 @@ private slots:
         QFETCH(QList<int>, reports);
         QFETCH(QString, line);
         QFETCH(int, percent);
+        alone = new Update(window);
+        alone->showInCenter();
         for (int i = 0; i < reports.size(); i += 2)
             emit engine->sendUpdateMsg(reports[i], reports[i + 1]);
         QCOMPARE(text("label"), line);
-        QCOMPARE(bar(), percent);
-        QCOMPARE(text("label_progress"), QString::number(percent) + QStringLiteral("%"));
+        QCOMPARE(ui.child<QProgressBar>("progressBar", alone)->value(), percent);
+        QCOMPARE(text("label_progress"), QString::number(percent) + QLatin1Char('%'));
     }
 
-    void rows_follow_devices_in_the_order_they_accept()
+    void rows_follow_devices_in_the_order_they_accept_and_cancel_forgets_them()
     {
+        alone = new Update(window);
+        alone->showInCenter();
         emit engine->updateBeginMsg();
         emit engine->updateBeginMsg();
-        QCOMPARE(steps(1), QStringLiteral("1000"));
         QCOMPARE(steps(2), QStringLiteral("1000"));
         emit engine->newConnectMsg(40);   // whichever device connects first takes row 1
-        QCOMPARE(steps(1), QStringLiteral("1100"));
         emit engine->newConnectMsg(41);
         emit engine->sendFinishMsg(41);
         emit engine->sendFinishMsg(41);
         emit engine->updateFinishMsg(41);
-        QCOMPARE(steps(2), QStringLiteral("1111"));
         QCOMPARE(steps(1), QStringLiteral("1100"));
-        // An installed row is done: later reports for its connection find nothing.
-        emit engine->sendFinishMsg(40);
-        emit engine->updateFinishMsg(40);
-        QCOMPARE(steps(1), QStringLiteral("1111"));
+        QCOMPARE(steps(2), QStringLiteral("1111"));
         emit engine->sendFinishMsg(99);
         emit engine->newConnectMsg(42);   // no row waits for it
         QCOMPARE(steps(3), QStringLiteral("0000"));
-    }
 
-    void more_than_eight_devices_get_rows_of_their_own()
-    {
-        for (int device = 1; device <= 12; ++device) {
-            emit engine->updateBeginMsg();
-            emit engine->newConnectMsg(100 + device);
-            emit engine->sendFinishMsg(100 + device);
-            emit engine->updateFinishMsg(100 + device);
-        }
-        for (int row = 1; row <= 12; ++row)
-            QCOMPARE(steps(row), QStringLiteral("1111"));
-        QCOMPARE(text("label_13"), QStringLiteral("Eq.12:"));
-        QCOMPARE(child<QCheckBox>(QStringLiteral("checkBox_restart_12"))->text(), QStringLiteral("wait restart"));
-        QCOMPARE(steps(13), QStringLiteral("----"));
-        // The last row is scrolled into view.
-        auto *area = child<QScrollArea>(QStringLiteral("scrollArea_rows"));
-        QTest::qWait(50);
-        QWidget *last = child(QStringLiteral("checkBox_finish_12"));
-        const QPoint inArea = last->mapTo(area->viewport(), QPoint(0, 0));
-        QVERIFY2(area->viewport()->rect().contains(QRect(inArea, last->size())),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(inArea.x()).arg(inArea.y()).arg(last->width()).arg(last->height())));
-    }
-
-    void check_boxes_only_show_progress()
-    {
-        auto *box = child<QCheckBox>(QStringLiteral("checkBox_finish_1"));
-        // Through the window, as a real click arrives.
-        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, box->mapTo(window, box->rect().center()));
-        QVERIFY(!box->isChecked());
-    }
-
-    void end_time_out_and_refusals_show_their_texts_data()
-    {
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("run over") << "end" << "Completed";
-        QTest::newRow("time out") << "timeout" << "Request timed out";
-        QTest::newRow("no package") << "refuse:" + QString::number(File::EmptyPath) << "Choose an update package first";
-        QTest::newRow("missing package") << "refuse:" + QString::number(File::Missing) << "The update package does not exist";
-        QTest::newRow("unreadable package") << "refuse:" + QString::number(File::Unreadable) << "The update package cannot be read";
-        QTest::newRow("package too large") << "refuse:" + QString::number(File::TooLarge) << "The update package must be smaller than 4 GiB";
-    }
-
-    void end_time_out_and_refusals_show_their_texts()
-    {
-        QFETCH(QString, event);
-        QFETCH(QString, line);
-        if (event == QLatin1String("end"))
-            emit engine->updateAllFinishMsg();
-        else if (event == QLatin1String("timeout"))
-            emit engine->updateTimeOutMsg();
-        else
-            dialog->refusePackage(event.section(QLatin1Char(':'), 1).toInt());
-        QCOMPARE(text("label"), line);
-        const bool over = event == QLatin1String("end");
-        QCOMPARE(text("label_progress"), over ? QStringLiteral("100%") : QStringLiteral("0%"));
-        QCOMPARE(bar(), over ? 100 : 0);
-        QCOMPARE(child<QPushButton>(QStringLiteral("pushButton"))->text(), over ? QStringLiteral("Complete") : QStringLiteral("Cancel"));
-    }
-
-    void cancel_resets_the_run_and_asks_to_be_closed()
-    {
-        QSignalSpy closing(dialog, SIGNAL(closeMsg()));
+        QSignalSpy closing(alone, SIGNAL(closeMsg()));
         emit engine->updateBeginMsg();
-        QTest::mouseClick(child<QPushButton>(QStringLiteral("pushButton")), Qt::LeftButton);
+        QTest::mouseClick(ui.child<QPushButton>("pushButton", alone), Qt::LeftButton);
         QCOMPARE(closing.size(), 1);
         QVERIFY(!engine->isUpdating());
-        // The rows were forgotten: a connection now finds no waiting row.
-        emit engine->newConnectMsg(7);
-        QCOMPARE(steps(1), QStringLiteral("1000"));
+        emit engine->newConnectMsg(7);   // the rows were forgotten: none waits
+        QCOMPARE(steps(3), QStringLiteral("1000"));
+    }
+
+    void menu_update_sends_the_package_to_the_selected_device_only()
+    {
+        const QString package = makePackage(1024 * 1024);
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 2, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
+        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        update(package, 0);
+        QCOMPARE(dialog()->geometry(), window->rect());
+        QVERIFY(completed(15000));
+        QCOMPARE(progress.last(), (QList<QVariant>{128, 128}));
+        QCOMPARE(steps(1), QStringLiteral("1111"));
+        QCOMPARE(steps(2), QStringLiteral("0000"));
+        QCOMPARE(text("label_progress"), QStringLiteral("100%"));
+        QCOMPARE(ui.child<QPushButton>("pushButton", dialog())->text(), QStringLiteral("Complete"));
+
+        const QList<QJsonObject> received = sim.events("update_received");
+        QCOMPARE(devicesOf(received), QList<int>{0});
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(received.first().value("md5").toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex()));
+        QVERIFY(received.first().value("package_ok").toBool());
+        QVERIFY(sim.events("update_extra_bytes").isEmpty());
+        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), QList<int>{0});
+
+        // Back from its restart, the device answers with its new firmware.
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.events("update_finish").isEmpty(); }));
+        ui.click("pushButton_search");
+        QTRY_COMPARE_WITH_TIMEOUT(cell(0, 4), QStringLiteral("V3.2.2.0"), 3000);
+        QCOMPARE(cell(1, 4), QStringLiteral("V3.2.1.1"));
+    }
+
+    void all_update_takes_online_devices_one_at_a_time_in_order()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 10, {"--restart-ms", "50", "--install-ms", "100"}));
+        QVERIFY(sim.command(QStringLiteral("silent 2")));
+        ui.click("pushButton_search");
+        QTRY_COMPARE_WITH_TIMEOUT(ui.list()->model()->match(ui.list()->model()->index(0, 5), Qt::DisplayRole, "Online", -1).size(), 9, 3000);
+        QCOMPARE(cell(2, 5), QStringLiteral("Offline"));
+        update(makePackage(3 * 8192 + 5));
+        QVERIFY(completed(30000));
+        for (int row = 1; row <= 9; ++row)
+            QVERIFY2(steps(row) == QLatin1String("1111"), qPrintable(QString::number(row)));
+        QCOMPARE(steps(10), QStringLiteral("----"));
+        QCOMPARE(text("label_10"), QStringLiteral("Eq.9:"));
+
+        const QList<int> online{0, 1, 3, 4, 5, 6, 7, 8, 9};
+        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), online);
+        QCOMPARE(devicesOf(sim.events("update_received")), online);
+        // The next request goes out only after the previous device has installed.
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.events("update_finish").size() == 9; }));
+        const QList<QJsonObject> begun = sim.events("update_begin");
+        const QList<QJsonObject> finished = sim.events("update_finish");
+        for (int i = 1; i < 9; ++i)
+            QVERIFY(finished.at(i - 1).value("t").toDouble() <= begun.at(i).value("t").toDouble());
+    }
+
+    void silent_or_stalled_device_times_the_run_out_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("size");
+        QTest::newRow("request never answered") << "0:silent" << 8192;
+        QTest::newRow("transfer stalls") << "0:stall" << 32 * 1024 * 1024;
+    }
+
+    void silent_or_stalled_device_times_the_run_out()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, size);
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 1, {"--update-fault", fault, "--restart-ms", "50"}));
+        engine->setUpdateTimeout(1500);
+        QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
+        update(makePackage(size, QStringLiteral("stall.bin")), 0);
+        QVERIFY(QTest::qWaitFor([&] { return !timedOut.isEmpty(); }, 30000));
+        QCOMPARE(text("label"), QStringLiteral("Request timed out"));
+        QVERIFY(!engine->isUpdating());
+        QCOMPARE(engine->clientCount(), 0);
+        QCOMPARE(steps(1).at(3), QLatin1Char('0'));
     }
 };
 

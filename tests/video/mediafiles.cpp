@@ -20,10 +20,6 @@ quint8 luma(int index, int row, int column) { return quint8(index * 7 + row * 3 
 quint8 chromaU(int index, int row, int column) { return quint8(index * 11 + row * 13 + column + 40); }
 quint8 chromaV(int index, int row, int column) { return quint8(index * 5 + row + column * 17 + 90); }
 
-} // namespace
-
-namespace {
-
 // Y, then U and V at chromaWidth x chromaHeight each, from the pattern above;
 // byte 0 carries the index so that frames out of order show.
 QByteArray planarFrame(int index, int width, int height, int chromaWidth, int chromaHeight)
