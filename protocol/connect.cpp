@@ -1,7 +1,6 @@
 #include "connect.h"
 
 #include <QElapsedTimer>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 #include <cstring>
@@ -35,10 +34,11 @@ LocalAddress pick(const QList<LocalAddress> &candidates, const LocalAddress &cho
     return candidates.value(0);
 }
 
-QUdpSocket *boundSocket(quint16 port)
+// The send port is shared with the socket bound to the presented address (sendTo).
+QUdpSocket *boundSocket(quint16 port, QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform)
 {
     auto *socket = new QUdpSocket;
-    socket->bind(QHostAddress(QHostAddress::AnyIPv4), port);   // a failed bind is not reported
+    socket->bind(QHostAddress(QHostAddress::AnyIPv4), port, mode);   // a failed bind is not reported
     return socket;
 }
 
@@ -55,7 +55,7 @@ Connect::Connect(QObject *parent)
     Wire::registerMetaTypes();
     qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
 
-    sendSocket = boundSocket(Wire::SearchPort);
+    sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
     broadCastSocket = boundSocket(Wire::BroadcastAnswerPort);
     commandSocket = boundSocket(Wire::CommandPort);
     privateSocket = boundSocket(Wire::PrivateAnswerPort);
@@ -78,6 +78,7 @@ Connect::~Connect()
     timeoutList.clear();
     resetUpdate();
     delete sendSocket;
+    delete addressSocket;
     delete broadCastSocket;
     delete commandSocket;
     delete privateSocket;
@@ -93,19 +94,27 @@ Connect *Connect::instance()
 }
 
 // A laptop on Wi-Fi and wired at once sends a limited broadcast out of its
-// default route only. Sent from the presented address, it leaves through the
-// interface that holds that address, and the devices see that address as its
-// source. (An interface index as well would make the system pick that
-// interface's first address as the source instead.)
+// default route only. Sent from a socket bound to the presented address, it
+// leaves through the interface that holds that address instead, with that
+// address as its source, from port 18152 as ever.
 void Connect::sendTo(quint16 port, const char *data, int size)
 {
     if (!sendSocket)
         return;
-    QNetworkDatagram datagram(QByteArray(data, size), QHostAddress(QHostAddress::Broadcast), port);
-    const LocalAddress local = pick(localIp.get(), chosenLocal);
-    if (!local.isNull())
-        datagram.setSender(local.address);
-    sendSocket->writeDatagram(datagram);
+    const QHostAddress local = pick(localIp.get(), chosenLocal).address;
+    if (local.isNull()) {
+        sendSocket->writeDatagram(data, size, QHostAddress(QHostAddress::Broadcast), port);
+        return;
+    }
+    if (!addressSocket || addressSocket->localAddress() != local) {
+        delete addressSocket;
+        addressSocket = new QUdpSocket;
+        if (!addressSocket->bind(local, Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+            delete addressSocket;
+            addressSocket = nullptr;
+        }
+    }
+    (addressSocket ? addressSocket : sendSocket)->writeDatagram(data, size, QHostAddress(QHostAddress::Broadcast), port);
 }
 
 void Connect::sendToSearchPort(const char *data, int size)

@@ -171,6 +171,7 @@ private:
     // UDP side
     bool autoSearchOn = false;
     QUdpSocket *sendSocket = nullptr;
+    QUdpSocket *addressSocket = nullptr;   // bound to the presented address: sends leave through its interface
     QUdpSocket *broadCastSocket = nullptr;
     QUdpSocket *commandSocket = nullptr;
     QUdpSocket *privateSocket = nullptr;

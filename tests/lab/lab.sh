@@ -7,14 +7,21 @@
 #                      with src .101 (limited broadcast needs a route; src picks .101)
 #   device host k:     eth0 = 192.168.147.(10+k)/24, default route on eth0
 #
+# Other layouts (--layout), for a Linux laptop as installers have it:
+#   eth0:  the tool host's card is eth0 with the one address 192.168.147.101.
+#   two:   the tool host has two cards on two switches: eth0 = 192.168.147.101 with
+#          device host 1, and eth1 = 192.168.148.101, the default route (as Wi-Fi
+#          would be), with device host 2 at 192.168.148.12; needs 2 device hosts.
+#
 # The root namespace's network is never touched: every veth is created straight
 # into its namespaces. IPv6 is off everywhere, so the lab is quiet and en0's
 # address list holds only its two IPv4 entries.
 #
 # Usage:
-#   lab.sh run [--device-hosts K] -- CMD ARGS...   run CMD in the tool host of a new lab
+#   lab.sh run [--device-hosts K] [--layout L] -- CMD ARGS...
+#                                                  run CMD in the tool host of a new lab
 #   lab.sh device K -- CMD ARGS...                 run CMD in device host K of the current lab
-#   lab.sh shell [--device-hosts K]                interactive shell in the tool host
+#   lab.sh shell [--device-hosts K] [--layout L]   interactive shell in the tool host
 #   lab.sh clean                                   remove labs left by killed runs
 #
 # CMD sees LAB_TOOL_NS, LAB_DEVICE_NS and LAB_DEVICE_IPS (space-separated, in host
@@ -24,6 +31,7 @@
 set -uo pipefail
 
 readonly SUBNET=192.168.147
+readonly OTHER_SUBNET=192.168.148   # the second side of the "two" layout
 readonly PREFIX=srchlab            # namespace names: srchlab<pid>x<random>-<role>
 readonly MAX_DEVICE_HOSTS=80       # device hosts stay below the tool's .100
 SCRIPT=$(readlink -f "${BASH_SOURCE[0]}")
@@ -130,65 +138,104 @@ wait_link_up() {  # NS IFACE
     die "link $2 in $1 did not come up"
 }
 
-# build_lab K: creates the switch, the tool host and K device hosts.
+# add_switch NS: a namespace with a bridge br0 that hosts plug into.
+add_switch() {
+    add_ns "$1"
+    ip -n "$1" link add br0 type bridge forward_delay 0 stp_state 0 || die "cannot create the bridge"
+    disable_ipv6 "$1" br0
+    ip -n "$1" link set br0 up
+}
+
+# plug SWITCH PORT NS IFACE: a veth from the switch's bridge to IFACE in NS.
+plug() {
+    ip -n "$1" link add "$2" type veth peer name "$4" netns "$3" || die "cannot create the veth $2 to $3"
+    disable_ipv6 "$1" "$2"
+    ip -n "$1" link set "$2" master br0 up
+    disable_ipv6 "$3" "$4"
+}
+
+# build_lab K LAYOUT: creates the switch(es), the tool host and K device hosts.
 build_lab() {
-    local hosts=$1 tag k sw tool dev
+    local hosts=$1 layout=$2 tag k sw tool dev subnet side tool_if
     clean_stale
     tag="${PREFIX}$$x${RANDOM}"
     sw="$tag-sw"
     tool="$tag-tool"
 
-    add_ns "$sw"
-    ip -n "$sw" link add br0 type bridge forward_delay 0 stp_state 0 || die "cannot create the bridge"
-    disable_ipv6 "$sw" br0
-    ip -n "$sw" link set br0 up
-
+    add_switch "$sw"
     add_ns "$tool"
-    ip -n "$sw" link add tool type veth peer name en0 netns "$tool" || die "cannot create the tool host's veth"
-    disable_ipv6 "$sw" tool
-    ip -n "$sw" link set tool master br0 up
-    disable_ipv6 "$tool" en0
-    # The tool presents the interface's second address, so the order matters.
-    ip -n "$tool" addr add "$SUBNET.100/24" dev en0
-    ip -n "$tool" addr add "$SUBNET.101/24" dev en0
-    ip -n "$tool" link set en0 up
-    ip -n "$tool" route add default dev en0 src "$SUBNET.101" || die "cannot add the tool host's default route"
+    case "$layout" in
+        en0)
+            tool_if=en0
+            plug "$sw" tool "$tool" en0
+            # The tool presents the interface's second address, so the order matters.
+            ip -n "$tool" addr add "$SUBNET.100/24" dev en0
+            ip -n "$tool" addr add "$SUBNET.101/24" dev en0
+            ip -n "$tool" link set en0 up
+            ip -n "$tool" route add default dev en0 src "$SUBNET.101" || die "cannot add the tool host's default route"
+            TOOL_ADDRESSES="en0 $SUBNET.100 + .101" ;;
+        eth0|two)
+            tool_if=eth0
+            plug "$sw" tool "$tool" eth0
+            ip -n "$tool" addr add "$SUBNET.101/24" dev eth0
+            ip -n "$tool" link set eth0 up
+            TOOL_ADDRESSES="eth0 $SUBNET.101"
+            if [ "$layout" = eth0 ]; then
+                ip -n "$tool" route add default dev eth0 || die "cannot add the tool host's default route"
+            else
+                add_switch "$tag-swb"
+                plug "$tag-swb" tool "$tool" eth1
+                ip -n "$tool" addr add "$OTHER_SUBNET.101/24" dev eth1
+                ip -n "$tool" link set eth1 up
+                ip -n "$tool" route add default dev eth1 || die "cannot add the tool host's default route"
+                wait_link_up "$tool" eth1
+                TOOL_ADDRESSES+=", eth1 $OTHER_SUBNET.101 (default route)"
+            fi ;;
+        *) die "--layout must be en0, eth0 or two" ;;
+    esac
 
     LAB_DEVICE_NS=""
     LAB_DEVICE_IPS=""
     for ((k = 1; k <= hosts; k++)); do
         dev="$tag-dev$k"
+        side=$sw
+        subnet=$SUBNET
+        if [ "$layout" = two ] && [ "$k" -eq 2 ]; then
+            side="$tag-swb"
+            subnet=$OTHER_SUBNET
+        fi
         add_ns "$dev"
-        ip -n "$sw" link add "dev$k" type veth peer name eth0 netns "$dev" || die "cannot create device host $k's veth"
-        disable_ipv6 "$sw" "dev$k"
-        ip -n "$sw" link set "dev$k" master br0 up
-        disable_ipv6 "$dev" eth0
-        ip -n "$dev" addr add "$SUBNET.$((10 + k))/24" dev eth0
+        plug "$side" "dev$k" "$dev" eth0
+        ip -n "$dev" addr add "$subnet.$((10 + k))/24" dev eth0
         ip -n "$dev" link set eth0 up
         ip -n "$dev" route add default dev eth0 || die "cannot add device host $k's default route"
         LAB_DEVICE_NS+="${LAB_DEVICE_NS:+ }$dev"
-        LAB_DEVICE_IPS+="${LAB_DEVICE_IPS:+ }$SUBNET.$((10 + k))"
+        LAB_DEVICE_IPS+="${LAB_DEVICE_IPS:+ }$subnet.$((10 + k))"
     done
 
-    wait_link_up "$tool" en0
+    wait_link_up "$tool" "$tool_if"
     for ((k = 1; k <= hosts; k++)); do wait_link_up "$tag-dev$k" eth0; done
 
     export LAB_TOOL_NS="$tool" LAB_DEVICE_NS LAB_DEVICE_IPS LAB_SCRIPT="$SCRIPT"
 }
 
-# parse_hosts ARGS...: reads [--device-hosts K] and the "--" before CMD.
+# parse_hosts ARGS...: reads [--device-hosts K] [--layout L] and the "--" before CMD.
 HOSTS=1
+LAYOUT=en0
 REST=()
 parse_hosts() {
     REST=()
     while [ $# -gt 0 ]; do
         case "$1" in
-            --device-hosts)
+            --device-hosts|--layout)
                 [ $# -ge 2 ] || usage
-                HOSTS=$2
+                if [ "$1" = --layout ]; then LAYOUT=$2; else HOSTS=$2; fi
                 shift 2 ;;
             --device-hosts=*)
                 HOSTS=${1#*=}
+                shift ;;
+            --layout=*)
+                LAYOUT=${1#*=}
                 shift ;;
             --)
                 shift
@@ -199,13 +246,14 @@ parse_hosts() {
     done
     [[ "$HOSTS" =~ ^[0-9]+$ ]] && [ "$HOSTS" -ge 1 ] && [ "$HOSTS" -le $MAX_DEVICE_HOSTS ] \
         || die "--device-hosts must be 1..$MAX_DEVICE_HOSTS"
+    [ "$LAYOUT" != two ] || [ "$HOSTS" -ge 2 ] || die "--layout two needs --device-hosts 2"
 }
 
 cmd_run() {
     parse_hosts "$@"
     [ ${#REST[@]} -gt 0 ] || usage
     require_tools
-    build_lab "$HOSTS"
+    build_lab "$HOSTS" "$LAYOUT"
     # In the background with wait, so that a signal to lab.sh is handled at once;
     # stdin is passed on explicitly (a background job would get /dev/null).
     ip netns exec "$LAB_TOOL_NS" "${REST[@]}" <&0 &
@@ -220,8 +268,8 @@ cmd_run() {
 cmd_shell() {
     parse_hosts "$@" --
     require_tools
-    build_lab "$HOSTS"
-    echo "lab: tool host $LAB_TOOL_NS (en0 $SUBNET.100 + .101), device hosts: $LAB_DEVICE_IPS" >&2
+    build_lab "$HOSTS" "$LAYOUT"
+    echo "lab: tool host $LAB_TOOL_NS ($TOOL_ADDRESSES), device hosts: $LAB_DEVICE_IPS" >&2
     echo "lab: start devsim with: \$LAB_SCRIPT device 1 -- build/tools/devsim/devsim ...; exit to remove the lab" >&2
     # Ctrl-C belongs to the shell; the lab goes when the shell exits.
     trap ':' INT

@@ -1,0 +1,90 @@
+// The tool on a Linux laptop as installers have it, in the lab's other layouts:
+// a card called eth0 with one address, and a laptop wired to the devices while
+// its default route leaves through another card (as Wi-Fi would).
+
+#include <QtTest>
+#include <QCryptographicHash>
+#include <QTemporaryDir>
+
+#include "protocol/connect.h"
+#include "registry/dev.h"
+#include "registry/devs.h"
+#include "support/devsimprocess.h"
+
+class TestFieldNetwork : public QObject
+{
+    Q_OBJECT
+
+    Connect *engine = nullptr;
+
+    static int searchesHeard(const DevsimProcess &sim)
+    {
+        return sim.received(18152, Wire::SEARCH_DEVICE).size();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        engine = Connect::instance();
+        Devs::instance();
+    }
+
+    // Layout "two": eth0 192.168.147.101 with device host 1, eth1 192.168.148.101
+    // (the default route) with device host 2.
+    void search_leaves_through_the_chosen_interface()
+    {
+        const QList<LocalAddress> candidates = engine->localAddresses();
+        QCOMPARE(candidates.size(), 2);
+        QCOMPARE(candidates.at(0).label(), QStringLiteral("192.168.147.101 (eth0)"));   // the devices' subnet first
+        QCOMPARE(candidates.at(1).label(), QStringLiteral("192.168.148.101 (eth1)"));
+        DevsimProcess wired;
+        DevsimProcess other;
+        QVERIFY(wired.start({"--count", "1"}, 1));
+        QVERIFY(other.start({"--count", "1"}, 2));
+
+        struct Side { LocalAddress choice; DevsimProcess *hears; DevsimProcess *deaf; };
+        for (const Side &side : {Side{candidates.at(0), &wired, &other}, Side{candidates.at(1), &other, &wired}}) {
+            engine->chooseLocalAddress(side.choice);
+            const int heard = searchesHeard(*side.hears);
+            const int missed = searchesHeard(*side.deaf);
+            engine->search();
+            QVERIFY(side.hears->waitForLog([&](const QList<QJsonObject> &) { return searchesHeard(*side.hears) == heard + 1; }));
+            QCOMPARE(side.hears->received(18152, Wire::SEARCH_DEVICE).last().value("from").toString(), side.choice.address.toString());
+            // The other side would have heard it by the time this side's device has answered.
+            QVERIFY(QTest::qWaitFor([&] { return Devs::instance()->getDevList().size() >= 1; }, 3000));
+            QCOMPARE(searchesHeard(*side.deaf), missed);
+            Devs::instance()->clear();
+        }
+    }
+
+    // Layout "eth0": one card, one address; the tool presents it and a device
+    // told to fetch the package from it gets the whole package.
+    void eth0_laptop_updates_a_device()
+    {
+        QCOMPARE(engine->getLocalIp().toString(), QStringLiteral("192.168.147.101"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("package.bin"));
+        QByteArray package(300 * 1024, '\0');
+        for (int i = 0; i < package.size(); ++i)
+            package[i] = char(i * 13);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(package) == package.size());
+        file.close();
+        DevsimProcess sim;
+        QVERIFY(sim.start({"--count", "1", "--package", path, "--restart-ms", "50", "--install-ms", "50"}));
+        engine->search();
+        QVERIFY(QTest::qWaitFor([] { return Devs::instance()->getDevList().size() == 1; }, 3000));
+        Devs::instance()->selectDev(0);
+        QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
+        engine->startUpdate(path);
+        QVERIFY(QTest::qWaitFor([&] { return installed.size() == 1; }, 20000));
+        const QList<QJsonObject> received = sim.events("update_received");
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().value("md5").toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex()));
+        QCOMPARE(sim.events("update_begin").first().value("tool").toString(), QStringLiteral("192.168.147.101"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFieldNetwork)
+#include "tst_fieldnetwork.moc"
