@@ -42,6 +42,10 @@ public:
     // A left press on a menu entry by its object name (widget_update, widget_reset, ...).
     void chooseMenuEntry(const char *entry) const;
 
+    // Sends a search and waits until devsim has logged it: whatever the window
+    // sent before has arrived by then, so a test can check that nothing more came.
+    bool settle(DevsimProcess &sim) const;
+
     // Saves a picture of the window beside the test program and returns its path.
     QString screenshot(const QString &file) const;
 
