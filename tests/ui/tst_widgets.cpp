@@ -6,7 +6,6 @@
 #include <QtTest>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -129,7 +128,6 @@ private slots:
         for (const auto &[widget, signal] : widgets) {
             QTest::addRow("%s left", qPrintable(widget)) << widget << signal << Qt::LeftButton << 1;
             QTest::addRow("%s right", qPrintable(widget)) << widget << signal << Qt::RightButton << 0;
-            QTest::addRow("%s middle", qPrintable(widget)) << widget << signal << Qt::MiddleButton << 0;
         }
     }
 
@@ -145,22 +143,6 @@ private slots:
         QSignalSpy spy(made, signal.constData());
         click(button, centreOf(made));
         QCOMPARE(spy.size(), reports);
-    }
-
-    void background_hears_presses_through_labels_but_not_buttons()
-    {
-        auto *background = new Background(window);
-        background->setGeometry(0, 0, 400, 300);
-        auto *label = new QLabel(QStringLiteral("text"), background);
-        label->setGeometry(10, 10, 80, 20);
-        auto *button = new QPushButton(QStringLiteral("button"), background);
-        button->setGeometry(10, 100, 80, 30);
-        showWindow();
-        QSignalSpy pressed(background, SIGNAL(clickMsg()));
-        click(Qt::LeftButton, centreOf(label));
-        QCOMPARE(pressed.size(), 1);
-        click(Qt::LeftButton, centreOf(button));
-        QCOMPARE(pressed.size(), 1);
     }
 
     void eye_shows_whether_the_password_is_shown()
@@ -207,13 +189,6 @@ private slots:
         QCOMPARE(look(false), plain);
     }
 
-    void disk_tile_names_its_disk_from_one()
-    {
-        HardDiskItem tile;
-        tile.setIndex(11);
-        QCOMPARE(tile.findChild<QLabel *>("label")->text(), QStringLiteral("磁盘12"));
-    }
-
     void menu_shows_five_whole_entries_in_order()
     {
         Menu *menu = shownMenu();
@@ -236,18 +211,16 @@ private slots:
         Menu *menu = shownMenu();
         auto *reset = menu->findChild<MenuItem *>(QStringLiteral("widget_reset"));
         auto *config = menu->findChild<MenuItem *>(QStringLiteral("widget_config"));
-        auto colourOf = [&](MenuItem *entry) { return menu->grab().toImage().pixelColor(entry->mapTo(menu, entry->rect().center())); };
-        const QColor panel(234, 234, 234);
-        const QColor highlight(200, 220, 255);
+        auto lit = [&](MenuItem *entry) {
+            return menu->grab().toImage().pixelColor(entry->mapTo(menu, entry->rect().center())) == QColor(200, 220, 255);
+        };
         QTest::mouseMove(handle(), QPoint(500, 350));   // the pointer comes in over the window first
-        QCOMPARE(colourOf(reset), panel);
         QTest::mouseMove(handle(), centreOf(reset));
-        QCOMPARE(colourOf(reset), highlight);
+        QVERIFY(lit(reset) && !lit(config));
         QTest::mouseMove(handle(), centreOf(config));
-        QCOMPARE(colourOf(reset), panel);
-        QCOMPARE(colourOf(config), highlight);
+        QVERIFY(!lit(reset) && lit(config));
         QTest::mouseMove(handle(), QPoint(500, 350));
-        QCOMPARE(colourOf(config), panel);
+        QVERIFY(!lit(config));
     }
 
     void left_press_on_an_entry_raises_its_command_and_closes_the_menu_data()
@@ -312,13 +285,10 @@ private slots:
         }
         QVERIFY2(delegate->measured < 1000, qPrintable(QString::number(delegate->measured)));
         QCOMPARE(list->count(), 6000);
-        const QFontMetrics metrics(list->font());
-        const int rowHeight = list->visualItemRect(list->item(0)).height();
-        for (int row : {0, 5000 + 50, 5999}) {
-            const QRect rect = list->visualItemRect(list->item(row));
-            QVERIFY2(rect.width() > metrics.horizontalAdvance(list->item(row)->text()), qPrintable(list->item(row)->text()));
-            QCOMPARE(rect.height(), rowHeight);
-        }
+        // The longest line is neither cut nor wrapped.
+        const QRect rect = list->visualItemRect(list->item(5000 + 50));
+        QVERIFY(rect.width() > QFontMetrics(list->font()).horizontalAdvance(longest));
+        QCOMPARE(rect.height(), list->visualItemRect(list->item(0)).height());
     }
 
     void a_flood_of_debug_lines_drops_the_oldest_and_counts_them()
