@@ -145,17 +145,6 @@ private slots:
         QCOMPARE(spy.size(), reports);
     }
 
-    void eye_shows_whether_the_password_is_shown()
-    {
-        auto *eye = new PswBtn(window);
-        eye->resize(22, 22);
-        showWindow();
-        QVERIFY(eye->styleSheet().contains("btn_psw_invisible.png"));
-        click(Qt::LeftButton, centreOf(eye));
-        QVERIFY(eye->shown());
-        QVERIFY(eye->styleSheet().contains("btn_psw_visible.png"));
-    }
-
     void selection_darkens_a_tab_or_tile_and_lightens_its_text_data()
     {
         QTest::addColumn<QString>("widget");
