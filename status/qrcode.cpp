@@ -35,7 +35,7 @@ QString QRCode::deviceText(const Dev *dev)
     // the MAC. It is also the text printed on the device's label, so a scan
     // can be matched to the box on the wall, and the encoder's folding of
     // letters to upper case leaves its meaning unchanged.
-    return Wire::readText(dev->info.mac);
+    return dev->mac();
 }
 
 void QRCode::loadDevice()

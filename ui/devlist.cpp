@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include "protocol/connect.h"
-#include "protocol/wire.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "ui_devlist.h"
@@ -131,10 +130,10 @@ void DevList::loadDev(int row)
 
     const QString texts[ColumnCount] = {
         tr("设备") + QString::number(row + 1),
-        Wire::readText(dev->info.ip),
+        dev->ip(),
         dev->addr.toString() + QLatin1Char(':') + QString::number(dev->port),
-        Wire::readText(dev->info.mac),
-        Wire::readText(dev->info.version),
+        dev->mac(),
+        dev->version(),
         dev->online >= 1 ? tr("在线") : tr("不在线"),
     };
     const QBrush foreground(dev->online >= 1 ? OnlineColor : OfflineColor);

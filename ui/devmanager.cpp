@@ -3,7 +3,6 @@
 #include <QLabel>
 
 #include "protocol/connect.h"
-#include "protocol/wire.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "ui/dialogchrome.h"
@@ -130,10 +129,10 @@ void DevManager::loadDevData()
     if (!dev)
         return;
     ui->widget_wifi->setStatus(true);
-    ui->lineEdit_ip->setText(Wire::readText(dev->info.ip));
-    ui->lineEdit_mask->setText(Wire::readText(dev->info.mask));
-    ui->lineEdit_gate->setText(Wire::readText(dev->info.gateway));
-    ui->lineEdit_dns->setText(Wire::readText(dev->info.dns));
+    ui->lineEdit_ip->setText(dev->ip());
+    ui->lineEdit_mask->setText(dev->mask());
+    ui->lineEdit_gate->setText(dev->gateway());
+    ui->lineEdit_dns->setText(dev->dns());
     setDhcp(dev->info.ipMode == 0);
 }
 

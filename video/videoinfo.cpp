@@ -72,7 +72,7 @@ void VideoInfo::loadVideoData()
     Dev *dev = devs->getSelected();
     if (!dev)
         return;
-    const QString url = QStringLiteral("rtsp://") + Wire::readText(dev->info.ip)
+    const QString url = QStringLiteral("rtsp://") + dev->ip()
                         + (isMain ? QStringLiteral(":554/uscast/11") : QStringLiteral(":554/uscast/12"));
     ui->lineEdit_url->setText(url);
     const bool h264 = dev->info.h264 != 0;

@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "app/searcher.h"
+#include "protocol/connect.h"
 #include "support/devsimprocess.h"
 #include "ui/menu.h"
 
@@ -47,6 +48,15 @@ bool MainWindowFixture::fillList(DevsimProcess &sim, int count, const QStringLis
         return false;
     click("pushButton_search");
     return QTest::qWaitFor([&] { return list()->model()->rowCount() == count; }, 5000);
+}
+
+bool MainWindowFixture::settle(DevsimProcess &sim) const
+{
+    const int searches = sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size();
+    Connect::instance()->search();
+    return sim.waitForLog([&](const QList<QJsonObject> &) {
+        return sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size() > searches;
+    });
 }
 
 void MainWindowFixture::rightClickRow(int row) const

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <QWidget>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 class DevsimProcess;
 class QTreeView;
@@ -30,12 +29,15 @@ public:
     }
 
     QTreeView *list() const;
-    // A left click on a button of the window itself.
+    // A left click on a button of the window itself, not of a dialog.
     void click(const char *button) const;
 
     // Empties the list, starts devsim with count devices (and extra options),
     // presses "Search once" and waits until every device has its row.
     bool fillList(DevsimProcess &sim, int count, const QStringList &extra = {}) const;
+    // Sends a search and waits until devsim has logged it: whatever the window
+    // sent before has arrived by then, so a test can check that nothing more came.
+    bool settle(DevsimProcess &sim) const;
 
     // A right click on a row: it selects the device and opens the menu beside the press.
     void rightClickRow(int row) const;

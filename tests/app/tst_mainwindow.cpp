@@ -1,0 +1,455 @@
+// The main window against simulated devices, one flow per feature: each
+// gesture reaches the device (the bytes themselves are the engine tests'
+// business) and its outcome shows in the window. Also what only the window
+// can show: its dialogs opening, moving and closing, and the English texts.
+
+#include <QtTest>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "app/searcher.h"
+#include "protocol/adminservice.h"
+#include "protocol/connect.h"
+#include "status/qrreader.h"
+#include "registry/dev.h"
+#include "registry/devs.h"
+#include "status/harddisk.h"
+#include "status/harddiskitem.h"
+#include "status/qrcode.h"
+#include "support/devsimprocess.h"
+#include "support/mainwindowfixture.h"
+#include "support/records.h"
+#include "ui/devmanager.h"
+#include "ui/menu.h"
+
+Q_DECLARE_METATYPE(Qt::MouseButton)
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    MainWindowFixture ui;
+    Searcher *window = nullptr;
+    Connect *engine = nullptr;
+    Devs *devs = nullptr;
+
+    QAbstractItemModel *model() const { return ui.list()->model(); }
+    QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
+    Menu *menu() const { return window->findChild<Menu *>(); }
+
+    // The window's dialogs of one class, hidden ones included.
+    QList<QWidget *> dialogs(const QString &className) const
+    {
+        QList<QWidget *> found;
+        for (QWidget *child : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (className == QLatin1String(child->metaObject()->className()))
+                found << child;
+        }
+        return found;
+    }
+
+    // Clicks the window's widget of that name, or else raises that menu command.
+    void open(const QString &opener)
+    {
+        if (QWidget *widget = window->findChild<QWidget *>(opener))
+            QTest::mouseClick(widget, Qt::LeftButton);
+        else
+            window->clickMenu(opener);
+    }
+
+    // The registry holds these made-up devices, as if each had answered a search.
+    void know(const QList<msg_broadcast_t> &records)
+    {
+        engine->cleanSearch();
+        for (const msg_broadcast_t &record : records)
+            emit engine->receiveMsg(QHostAddress(QStringLiteral("192.168.147.11")), 1, record, Wire::BroadcastAnswerPort);
+    }
+
+    DevManager *openNetConfig(int row)
+    {
+        window->selectDev(row);
+        window->clickMenu(QStringLiteral("config"));
+        return window->findChild<DevManager *>();
+    }
+
+    template<typename T = QWidget>
+    T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(ui.show());
+        window = ui.window();
+        engine = Connect::instance();
+        devs = Devs::instance();
+    }
+
+    void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    void clean_list_empties_the_registry_and_the_search_refills_it_in_english()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 2));
+        ui.click("pushButton_clean");
+        QCOMPARE(devs->getDevList().size(), 0);   // emptied before the new search's answers
+        QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), 2, 3000);
+        QCOMPARE(model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("IP address"));
+        QCOMPARE(cell(1, 0), QStringLiteral("Device2"));
+        QCOMPARE(cell(1, 5), QStringLiteral("Online"));
+        QCOMPARE(ui.child<QPushButton>("pushButton_clean")->text(), QStringLiteral("Clean List"));
+    }
+
+    void auto_search_button_starts_and_stops_the_engine()
+    {
+        auto *button = ui.child<QPushButton>("pushButton_auto");
+        ui.click("pushButton_auto");
+        QVERIFY(engine->isAutoSearch());
+        QCOMPARE(button->text(), QStringLiteral("Stop search"));
+        ui.click("pushButton_auto");
+        QVERIFY(!engine->isAutoSearch());
+        QCOMPARE(button->text(), QStringLiteral("Auto search"));
+    }
+
+    // Which devices get which address is the engine's; here the button must reach them.
+    void prepare_all_update_readdresses_the_devices()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        ui.click("pushButton_allIp");
+        // The devices answer the closing search with their new addresses.
+        QTRY_COMPARE_WITH_TIMEOUT(cell(2, 1), QStringLiteral("192.168.147.4"), 3000);
+        QCOMPARE(cell(0, 1), QStringLiteral("192.168.147.2"));
+    }
+
+    void repair_search_reaches_the_devices()
+    {
+        DevsimProcess sim;
+        QVERIFY(sim.start({"--count", "1"}));
+        ui.click("pushButton_2");
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.received(Wire::CommandPort, Wire::RESET_DEVICE).isEmpty(); }));
+    }
+
+    void right_click_opens_the_menu_beside_the_press_and_a_left_one_closes_it()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        const QPoint at = ui.list()->visualRect(model()->index(1, 1)).center();
+        ui.rightClickRow(1);
+        QVERIFY(menu()->isVisible());
+        QCOMPARE(menu()->pos(), at + QPoint(9, 90 + 26));   // below the 90-pixel title bar
+        // A left press in the list closes it.
+        QTest::mouseClick(ui.list()->viewport(), Qt::LeftButton, {}, ui.list()->visualRect(model()->index(0, 1)).center());
+        QVERIFY(!menu()->isVisible());
+    }
+
+    void reset_reaches_the_chosen_devices_only_data()
+    {
+        QTest::addColumn<QString>("gesture");   // the menu entry on row 2, or a LAN reset dialog button
+        QTest::addColumn<QList<int>>("devices");
+        QTest::newRow("menu on row 2") << "widget_reset" << QList<int>{2};
+        QTest::newRow("LAN reset confirmed") << "pushButton_submit" << QList<int>{0, 1, 2};
+        QTest::newRow("LAN reset cancelled") << "pushButton_refuse" << QList<int>{};
+        QTest::newRow("LAN reset closed") << "label_2" << QList<int>{};
+    }
+
+    void reset_reaches_the_chosen_devices_only()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(QList<int>, devices);
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        QWidget *closed = menu();
+        if (gesture == QLatin1String("widget_reset")) {
+            ui.rightClickRow(2);
+            ui.chooseMenuEntry("widget_reset");
+        } else {
+            ui.click("pushButton_moreReset");
+            closed = dialogs("MoreReset").value(0);
+            QTest::mouseClick(child(closed, qPrintable(gesture)), Qt::LeftButton);
+        }
+        QVERIFY(!closed->isVisible());
+        QVERIFY(ui.settle(sim));
+        QList<int> reset;
+        for (const QJsonObject &event : sim.received(Wire::CommandPort, Wire::RESET_DEVICE))
+            reset << event.value("device").toInt();
+        QCOMPARE(reset, devices);
+    }
+
+    void network_dialog_readdresses_the_selected_device()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        DevManager *dialog = openNetConfig(1);
+        child<QLineEdit>(dialog, "lineEdit_ip")->setText("192.168.147.88");
+        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, 1), QStringLiteral("192.168.147.88"), 3000);
+        QCOMPARE(sim.received(Wire::SearchPort, Wire::SET_NETWORK).first().value("device").toInt(), 1);
+    }
+
+    void dhcp_choice_reaches_the_device()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 1));
+        DevManager *dialog = openNetConfig(0);
+        QTest::mouseClick(child(dialog, "checkBox_dhcpOn"), Qt::LeftButton);
+        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().first()->info.ipMode, quint16(0), 3000);
+    }
+
+    void network_dialog_shows_the_record_and_keeps_one_dhcp_box_checked()
+    {
+        msg_broadcast_t record = TestRecords::record("00:1A:2B:3C:00:05", "192.168.147.40");
+        Wire::writeText(record.mask, QStringLiteral("255.255.0.0"));
+        Wire::writeText(record.gateway, QStringLiteral("192.168.147.1"));
+        Wire::writeText(record.dns, QStringLiteral("192.168.147.2"));
+        know({record});
+        DevManager *dialog = openNetConfig(0);
+        QStringList shown;
+        for (const char *edit : {"lineEdit_ip", "lineEdit_mask", "lineEdit_gate", "lineEdit_dns"})
+            shown << child<QLineEdit>(dialog, edit)->text();
+        QCOMPARE(shown, (QStringList{"192.168.147.40", "255.255.0.0", "192.168.147.1", "192.168.147.2"}));
+        auto *on = child<QCheckBox>(dialog, "checkBox_dhcpOn");
+        QVERIFY(on->isChecked() && !child(dialog, "lineEdit_ip")->isEnabled());   // a record's ipMode 0 is DHCP
+        QTest::mouseClick(child(dialog, "checkBox_dhcpOff"), Qt::LeftButton);
+        QVERIFY(!on->isChecked() && child(dialog, "lineEdit_ip")->isEnabled());
+        QTest::mouseClick(child(dialog, "checkBox_dhcpOff"), Qt::LeftButton);   // unchecking Close checks Open again
+        QVERIFY(on->isChecked());
+    }
+
+    void malformed_input_shows_its_warning_and_sends_nothing_data()
+    {
+        QTest::addColumn<QStringList>("texts");   // ip, mask, gateway, dns
+        QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<int>("sentOnPress");     // 0: never
+        const QStringList good{"192.168.147.60", "255.255.255.0", "192.168.147.1", "8.8.8.8"};
+        auto with = [&](int i, const QString &text) { QStringList t = good; t[i] = text; return t; };
+        QTest::newRow("all good") << good << QStringList{} << 1;
+        QTest::newRow("empty ip") << with(0, "") << QStringList{"*Please enter IP"} << 0;
+        QTest::newRow("ip part over 255") << with(0, "192.168.147.300") << QStringList{"*Invalid IP address"} << 0;
+        QTest::newRow("broadcast as ip") << with(0, "192.168.147.255") << QStringList{"*Not a usable host address"} << 0;
+        QTest::newRow("mask with holes") << with(1, "255.0.255.0") << QStringList{"*Invalid subnet mask"} << 0;
+        QTest::newRow("garbled dns") << with(3, "8.8.8") << QStringList{"*Invalid DNS server"} << 0;
+        QTest::newRow("two bad fields") << QStringList{"", "255.255.255.0", "x", "8.8.8.8"}
+                                        << QStringList{"*Please enter IP", "*Invalid gateway"} << 0;
+        // A gateway elsewhere may be meant: it warns once, and the second press sends.
+        QTest::newRow("gateway outside the subnet")
+                << with(2, "192.168.1.1") << QStringList{"*Gateway outside the subnet: press Setting again to send"} << 2;
+    }
+
+    void malformed_input_shows_its_warning_and_sends_nothing()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, warnings);
+        QFETCH(int, sentOnPress);
+        msg_broadcast_t record = TestRecords::record("00:1A:2B:3C:00:06");
+        record.ipMode = 1;   // a static address: the texts are checked
+        know({record});
+        DevManager *dialog = openNetConfig(0);
+        const char *const edits[] = {"lineEdit_ip", "lineEdit_mask", "lineEdit_gate", "lineEdit_dns"};
+        for (int i = 0; i < 4; ++i)
+            child<QLineEdit>(dialog, edits[i])->setText(texts.at(i));
+        QSignalSpy changes(engine, SIGNAL(sendNetEditMsg()));
+        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+        QCOMPARE(changes.size(), sentOnPress == 1 ? 1 : 0);
+        QStringList shown;
+        for (const char *name : {"label_worIp", "label_worMask", "label_worGate", "label_worDns"}) {
+            if (child(dialog, name)->isVisible())
+                shown << child<QLabel>(dialog, name)->text();
+        }
+        QCOMPARE(shown, warnings);
+        if (sentOnPress != 1) {
+            QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+            QCOMPARE(changes.size(), sentOnPress == 2 ? 1 : 0);
+        }
+        QCOMPARE(dialog->isVisible(), sentOnPress == 0);
+    }
+
+    void debug_window_shows_the_lines_raised_while_it_is_open()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 2));
+        AdminService::instance()->debug("[S]before the window", AdminService::Sent);
+        open("label_admin");
+        auto *list = child<QListWidget>(window, "listWidget");
+        QCOMPARE(list->count(), 0);
+        ui.click("pushButton_search");
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 3000);   // the search and two answers
+        QCOMPARE(list->item(0)->text(), QStringLiteral("[S]search"));
+
+        open("label_admin");   // reopened: a new, empty window replaces it
+        QCOMPARE(dialogs("Admin").size(), 1);
+        QCOMPARE(child<QListWidget>(window, "listWidget")->count(), 0);
+        window->closeAdmin();
+    }
+
+    void dialog_opens_centred_translated_alone_and_closes_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("closer");
+        QTest::addColumn<QString>("titleLabel");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("network") << "config" << "DevManager" << "widget_header" << "pushButton_cancle" << "label_9" << "Network config";
+        QTest::newRow("lan reset") << "pushButton_moreReset" << "MoreReset" << "widget" << "label_2" << "label" << "LAN device reset";
+        QTest::newRow("debug") << "label_admin" << "Admin" << "widget_header" << "label_close" << "label" << "Admin mode";
+        // These have no entry in the English catalogue and stay Chinese.
+        QTest::newRow("hardware") << "hardware" << "Hardware" << "widget_header" << "label_close" << "label" << "硬件接口";
+        QTest::newRow("disks") << "hardDisk" << "HardDisk" << "widget_header" << "label_close" << "label" << "磁盘管理";
+    }
+
+    void dialog_opens_centred_translated_alone_and_closes()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, dialog);
+        QFETCH(QString, closer);
+        QFETCH(QString, titleLabel);
+        QFETCH(QString, title);
+        open(opener);
+        QPointer<QWidget> first = dialogs(dialog).value(0);
+        open(opener);
+        QVERIFY(!first);
+        QCOMPARE(dialogs(dialog).size(), 1);
+        QPointer<QWidget> shown = dialogs(dialog).first();
+        QVERIFY(shown->isVisible());
+        QCOMPARE(shown->pos(), QPoint((window->width() - shown->width()) / 2, (window->height() - shown->height()) / 2));
+        QCOMPARE(child<QLabel>(shown, titleLabel.toLatin1().constData())->text(), title);
+        QTest::mouseClick(child(shown, closer.toLatin1().constData()), Qt::LeftButton);
+        QVERIFY(!shown || !shown->isVisible());
+    }
+
+    void title_bar_drag_moves_its_window_data()
+    {
+        dialog_opens_centred_translated_alone_and_closes_data();
+        QTest::newRow("main window") << "" << "Searcher" << "widget_header" << "" << "" << "";
+    }
+
+    // The bar moves with its window, so each step lands the pointer at the
+    // press point plus that step's movement; a right drag then moves nothing.
+    void title_bar_drag_moves_its_window()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, dialog);
+        QFETCH(QString, header);
+        QWidget *moved = window;
+        if (!opener.isEmpty()) {
+            open(opener);
+            moved = dialogs(dialog).first();
+        }
+        QWidget *bar = child(moved, header.toLatin1().constData());
+        const QPoint start = moved->pos();
+        auto drag = [bar](Qt::MouseButton button) {
+            const QPoint press(40, 10);
+            QTest::mousePress(bar, button, {}, press);
+            for (const QPoint step : {QPoint(3, 1), QPoint(9, 4)}) {
+                QMouseEvent move(QEvent::MouseMove, press + step, Qt::NoButton, button, Qt::NoModifier);
+                QApplication::sendEvent(bar, &move);
+            }
+            QTest::mouseRelease(bar, button, {}, press + QPoint(9, 4));
+        };
+        drag(Qt::LeftButton);
+        QTRY_COMPARE(moved->pos(), start + QPoint(12, 5));
+        drag(Qt::RightButton);
+        QCOMPARE(moved->pos(), start + QPoint(12, 5));
+        if (moved != window)
+            moved->hide();
+    }
+
+    void disk_size_and_state_word_show_data()
+    {
+        QTest::addColumn<int>("megabytes");
+        QTest::addColumn<QString>("sizeText");
+        QTest::addColumn<int>("state");
+        // Checked "yes" boxes, in the order inserted, formatted, enough space, mounted, ready.
+        QTest::addColumn<QString>("yes");
+        QTest::newRow("1024 MB, inserted and formatted") << 1024 << "1024MB" << 0x05 << "11000";
+        QTest::newRow("1025 MB, everything") << 1025 << "1025MB(1.00GB)" << 0x1F << "11111";
+        QTest::newRow("just over 1 TB, space, mounted and ready, higher bits ignored")
+                << 1048577 << "1048577MB(1.00TB)" << 0xFA << "00111";
+        QTest::newRow("negative size, all bits") << -5 << "-5MB" << -1 << "11111";
+    }
+
+    void disk_size_and_state_word_show()
+    {
+        QFETCH(int, megabytes);
+        QFETCH(QString, sizeText);
+        QFETCH(int, state);
+        QFETCH(QString, yes);
+        window->clickMenu(QStringLiteral("hardDisk"));
+        auto *disk = window->findChild<HardDisk *>();
+        QCOMPARE(disk->getDiskSize(megabytes), sizeText);
+        const char *const boxes[] = {"checkBox_insert", "checkBox_format", "checkBox_space", "checkBox_mount", "checkBox_ready"};
+        disk->getDiskType(~state);   // the opposite word first, so that every pair has to turn over
+        disk->getDiskType(state);
+        for (int i = 0; i < 5; ++i) {
+            const bool set = yes.at(i) == QLatin1Char('1');
+            const QByteArray box(boxes[i]);
+            QVERIFY2(child<QCheckBox>(disk, box + "True")->isChecked() == set, boxes[i]);
+            QVERIFY2(child<QCheckBox>(disk, box + "False")->isChecked() == !set, boxes[i]);
+        }
+        window->closeHardDisk();
+    }
+
+    void choosing_a_disk_tile_leaves_only_it_selected()
+    {
+        know({TestRecords::record("00:1A:2B:3C:00:07")});
+        window->selectDev(0);   // disks are a device's
+        window->clickMenu(QStringLiteral("hardDisk"));
+        auto *disk = window->findChild<HardDisk *>();
+        disk->loadDisks(3);
+        const QList<HardDiskItem *> tiles = disk->disks();
+        QCOMPARE(tiles.size(), 3);
+        QCOMPARE(tiles.at(2)->findChild<QLabel *>("label")->text(), QStringLiteral("磁盘3"));   // counted from one
+        QVERIFY(tiles.at(0)->isSelected() && !tiles.at(2)->isSelected());
+        QTest::mouseClick(tiles.at(2), Qt::LeftButton);
+        QVERIFY(!tiles.at(0)->isSelected() && !tiles.at(1)->isSelected() && tiles.at(2)->isSelected());
+        disk->selectDisk(3);   // past the last: none
+        QVERIFY(!tiles.at(2)->isSelected());
+        window->closeHardDisk();
+    }
+
+    void qr_panel_shows_the_selected_devices_mac()
+    {
+        const QStringList macs{"00:1A:2B:3C:00:01", "00:1A:2B:3C:00:02"};
+        know({TestRecords::record(macs.at(0), "192.168.147.20"), TestRecords::record(macs.at(1), "192.168.147.21")});
+        auto *panel = window->findChild<QRCode *>();
+        for (int row = 0; row < macs.size(); ++row) {
+            window->selectDev(row);
+            window->clickMenu(QStringLiteral("qrcode"));
+            QVERIFY(panel->isVisible());
+            // What the installer's phone sees: the square as drawn in the window.
+            QCOMPARE(readQRCode(panel->grab().toImage()), macs.at(row));
+        }
+        // Unencodable text keeps the last picture.
+        const qint64 shown = panel->pixmap().cacheKey();
+        panel->showQRCode(QString(3000, QLatin1Char('#')));
+        QCOMPARE(panel->pixmap().cacheKey(), shown);
+        window->closeMenu();   // the menu takes the panel with it
+        QVERIFY(!panel->isVisible());
+    }
+
+    void local_address_label_follows_the_machine()
+    {
+        // The lab's tool host is ours: give en0 a new address, then put the old one back.
+        auto ip = [](const QString &args) { return QProcess::execute("sh", {"-c", "ip " + args}); };
+        auto *label = ui.child<QLabel>("label_thisIp");
+        QCOMPARE(label->text(), QStringLiteral("192.168.147.101"));
+        QCOMPARE(ip("addr del 192.168.147.101/24 dev en0"), 0);
+        QCOMPARE(ip("addr add 192.168.147.102/24 dev en0"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("192.168.147.102"), 10500);
+        QCOMPARE(ip("addr del 192.168.147.102/24 dev en0"), 0);
+        QCOMPARE(ip("addr add 192.168.147.101/24 dev en0"), 0);
+        QCOMPARE(ip("route replace default dev en0 src 192.168.147.101"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("192.168.147.101"), 10500);
+    }
+
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

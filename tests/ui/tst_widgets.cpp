@@ -1,0 +1,308 @@
+// The tool's own small widgets on their own, no protocol engine: which mouse
+// buttons they answer, how selection shows, the operation menu, and the debug
+// window under a stream of lines. Presses go through the window as the window
+// system delivers them, so grabs, propagation and enter/leave follow the real paths.
+
+#include <QtTest>
+#include <QLabel>
+#include <QListWidget>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <functional>
+
+#include "protocol/adminservice.h"
+#include "status/harddiskitem.h"
+#include "ui/admin.h"
+#include "ui/background.h"
+#include "ui/btn.h"
+#include "ui/menu.h"
+#include "ui/menuitem.h"
+#include "ui/nettabbtn.h"
+#include "ui/pswbtn.h"
+
+Q_DECLARE_METATYPE(Qt::MouseButton)
+
+namespace {
+
+using Factory = std::function<QWidget *(QWidget *)>;
+
+// Each widget as its dialog holds it: a tab or a tile has a text beside its background.
+const QMap<QString, Factory> &factories()
+{
+    static const QMap<QString, Factory> made{
+        {"Btn", [](QWidget *p) { return new Btn(p); }},
+        {"Background", [](QWidget *p) { return new Background(p); }},
+        {"PswBtn", [](QWidget *p) { return new PswBtn(p); }},
+        {"NetTabBtn", [](QWidget *p) { auto *tab = new NetTabBtn(p); new QLabel(QStringLiteral("网络配置"), tab); return tab; }},
+        {"HardDiskItem", [](QWidget *p) { return new HardDiskItem(p); }},
+    };
+    return made;
+}
+
+// Counts how often the list measures a line.
+class CountingDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    mutable int measured = 0;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        ++measured;
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
+
+} // namespace
+
+class TestWidgets : public QObject
+{
+    Q_OBJECT
+
+    QWidget *window = nullptr;
+
+    QWindow *handle() const { return window->windowHandle(); }
+    QPoint centreOf(const QWidget *w) const { return w->mapTo(window, w->rect().center()); }
+
+    void showWindow()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+
+    void click(Qt::MouseButton button, QPoint at)
+    {
+        QTest::mousePress(handle(), button, {}, at);
+        QTest::mouseRelease(handle(), button, {}, at);
+    }
+
+    Menu *shownMenu()
+    {
+        auto *menu = new Menu(window);
+        menu->move(20, 20);
+        menu->fitHeightToEntries();
+        showWindow();
+        menu->show();
+        return menu;
+    }
+
+    static QListWidget *shownLog(Admin &admin)
+    {
+        admin.show();
+        return QTest::qWaitForWindowExposed(&admin) ? admin.findChild<QListWidget *>(QStringLiteral("listWidget")) : nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The 9-point font the main window sets for every widget of the tool.
+        QFont font = QApplication::font();
+        font.setPointSize(9);
+        QApplication::setFont(font);
+    }
+
+    void init()
+    {
+        window = new QWidget;
+        window->resize(600, 400);
+    }
+
+    void cleanup()
+    {
+        delete window;
+        window = nullptr;
+    }
+
+    void only_a_left_click_is_reported_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QByteArray>("signal");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<int>("reports");
+        const QList<QPair<QString, QByteArray>> widgets{{"Btn", SIGNAL(clicked())},
+                                                        {"Background", SIGNAL(clickMsg())},
+                                                        {"PswBtn", SIGNAL(clickMsg(bool))},
+                                                        {"NetTabBtn", SIGNAL(clickMsg(NetTabBtn *))},
+                                                        {"HardDiskItem", SIGNAL(clickMsg(int))}};
+        for (const auto &[widget, signal] : widgets) {
+            QTest::addRow("%s left", qPrintable(widget)) << widget << signal << Qt::LeftButton << 1;
+            QTest::addRow("%s right", qPrintable(widget)) << widget << signal << Qt::RightButton << 0;
+        }
+    }
+
+    void only_a_left_click_is_reported()
+    {
+        QFETCH(QString, widget);
+        QFETCH(QByteArray, signal);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(int, reports);
+        QWidget *made = factories().value(widget)(window);
+        made->setGeometry(50, 50, 160, 30);
+        showWindow();
+        QSignalSpy spy(made, signal.constData());
+        click(button, centreOf(made));
+        QCOMPARE(spy.size(), reports);
+    }
+
+    void selection_darkens_a_tab_or_tile_and_lightens_its_text_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::newRow("network tab") << "NetTabBtn";
+        QTest::newRow("disk tile") << "HardDiskItem";
+    }
+
+    void selection_darkens_a_tab_or_tile_and_lightens_its_text()
+    {
+        QFETCH(QString, widget);
+        window->setStyleSheet("background-color:#dee2e6;");   // the dialogs' body
+        QWidget *made = factories().value(widget)(window);
+        made->setGeometry(10, 8, 200, 34);
+        showWindow();
+        auto *label = made->findChild<QLabel *>();
+        auto look = [&](bool selected) {
+            for (bool state : {!selected, selected}) {
+                if (auto *tab = qobject_cast<NetTabBtn *>(made))
+                    tab->setSelected(state);
+                else
+                    static_cast<HardDiskItem *>(made)->setSelected(state);
+            }
+            label->ensurePolished();
+            return qMakePair(window->grab().toImage().pixelColor(made->geometry().topRight() + QPoint(-5, 2)).lightness(),
+                             label->palette().color(QPalette::WindowText).lightness());
+        };
+        const auto plain = look(false);
+        const auto selected = look(true);
+        QVERIFY2(selected.first + 40 < plain.first, qPrintable(QString("%1 %2").arg(selected.first).arg(plain.first)));
+        QVERIFY2(selected.second > plain.second + 60, qPrintable(QString("%1 %2").arg(selected.second).arg(plain.second)));
+        QCOMPARE(look(false), plain);
+    }
+
+    void menu_shows_five_whole_entries_in_order()
+    {
+        Menu *menu = shownMenu();
+        QList<MenuItem *> shown = menu->findChildren<MenuItem *>();
+        shown.erase(std::remove_if(shown.begin(), shown.end(), [](MenuItem *e) { return !e->isVisible(); }), shown.end());
+        std::sort(shown.begin(), shown.end(), [](MenuItem *a, MenuItem *b) { return a->y() < b->y(); });
+        QStringList texts;
+        // Fully inside the panel's one-pixel border, and not squeezed.
+        const QRect inside = menu->findChild<QWidget *>(QStringLiteral("widget"))->rect().adjusted(1, 1, -1, -1);
+        for (MenuItem *entry : qAsConst(shown)) {
+            texts << entry->findChild<QLabel *>()->text();
+            QCOMPARE(entry->height(), 28);
+            QVERIFY2(inside.contains(entry->geometry()), qPrintable(entry->objectName()));
+        }
+        QCOMPARE(texts, (QStringList{"升级", "网络配置", "复位", "主码流配置", "子码流配置"}));
+    }
+
+    void menu_entry_lights_up_under_the_pointer_only()
+    {
+        Menu *menu = shownMenu();
+        auto *reset = menu->findChild<MenuItem *>(QStringLiteral("widget_reset"));
+        auto *config = menu->findChild<MenuItem *>(QStringLiteral("widget_config"));
+        auto lit = [&](MenuItem *entry) {
+            return menu->grab().toImage().pixelColor(entry->mapTo(menu, entry->rect().center())) == QColor(200, 220, 255);
+        };
+        QTest::mouseMove(handle(), QPoint(500, 350));   // the pointer comes in over the window first
+        QTest::mouseMove(handle(), centreOf(reset));
+        QVERIFY(lit(reset) && !lit(config));
+        QTest::mouseMove(handle(), centreOf(config));
+        QVERIFY(!lit(reset) && lit(config));
+        QTest::mouseMove(handle(), QPoint(500, 350));
+        QVERIFY(!lit(config));
+    }
+
+    void left_press_on_an_entry_raises_its_command_and_closes_the_menu_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QStringList>("raised");
+        for (const char *command : {"update", "config", "reset", "main", "sub"})
+            QTest::newRow(command) << QStringLiteral("widget_%1").arg(command) << Qt::LeftButton << QStringList{command};
+        QTest::newRow("right on reset") << "widget_reset" << Qt::RightButton << QStringList();
+    }
+
+    // Pressed on the entry's text, as a user does: the label passes the press on.
+    void left_press_on_an_entry_raises_its_command_and_closes_the_menu()
+    {
+        QFETCH(QString, entry);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QStringList, raised);
+        Menu *menu = shownMenu();
+        QSignalSpy commands(menu, SIGNAL(clickMenuMsg(QString)));
+        click(button, centreOf(menu->findChild<MenuItem *>(entry)->findChild<QLabel *>()));
+        QStringList got;
+        for (const QList<QVariant> &args : qAsConst(commands))
+            got << args.at(0).toString();
+        QCOMPARE(got, raised);
+        QCOMPARE(menu->isVisible(), raised.isEmpty());
+    }
+
+    void error_lines_stand_out_in_red_and_unknown_ones_are_dropped()
+    {
+        Admin admin;
+        QListWidget *list = shownLog(admin);
+        QVERIFY(list);
+        const int types[] = {AdminService::Tcp, AdminService::Sent, AdminService::Received, AdminService::Error};
+        for (int type : types)
+            AdminService::instance()->debug(QStringLiteral("line"), type);
+        AdminService::instance()->debug(QStringLiteral("no such type"), 7);
+        QCOMPARE(list->count(), 4);
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(list->item(row)->foreground().color() == QColor(255, 0, 0), types[row] == AdminService::Error);
+    }
+
+    // A search answered by a crowd: lines come in bursts, the list is laid out
+    // after each, and a new line must cost the same however many are shown.
+    void debug_lines_stay_whole_and_only_new_ones_are_measured()
+    {
+        Admin admin;
+        QListWidget *list = shownLog(admin);
+        QVERIFY(list);
+        auto *delegate = new CountingDelegate(list);
+        list->setItemDelegate(delegate);
+        AdminService *bus = AdminService::instance();
+        for (int i = 0; i < 5000; ++i)
+            bus->debug(QStringLiteral("[R]search msg from:192.168.147.%1").arg(i % 250), AdminService::Received);
+        QCoreApplication::processEvents();
+        delegate->measured = 0;
+        const QString longest = QStringLiteral("[E]drop short search answer,size:65535,from:255.255.255.255");
+        for (int burst = 0; burst < 10; ++burst) {
+            for (int i = 0; i < 100; ++i)
+                bus->debug(i == 50 ? longest : QStringLiteral("[R]search msg from:10.0.0.%1").arg(i), AdminService::Received);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY2(delegate->measured < 1000, qPrintable(QString::number(delegate->measured)));
+        QCOMPARE(list->count(), 6000);
+        // The longest line is neither cut nor wrapped.
+        const QRect rect = list->visualItemRect(list->item(5000 + 50));
+        QVERIFY(rect.width() > QFontMetrics(list->font()).horizontalAdvance(longest));
+        QCOMPARE(rect.height(), list->visualItemRect(list->item(0)).height());
+    }
+
+    void a_flood_of_debug_lines_drops_the_oldest_and_counts_them()
+    {
+        Admin admin;
+        QListWidget *list = shownLog(admin);
+        QVERIFY(list);
+        const int total = 100000;
+        for (int i = 0; i < total; ++i) {
+            AdminService::instance()->debug(QStringLiteral("[R]search msg %1").arg(i), AdminService::Received);
+            if (i % 1000 == 0)
+                QCoreApplication::processEvents();   // laid out and painted as it grows
+        }
+        QCoreApplication::processEvents();
+        QVERIFY2(list->count() <= Admin::MaxLines + 1, qPrintable(QString::number(list->count())));
+        QCOMPARE(list->item(list->count() - 1)->text(), QStringLiteral("[R]search msg %1").arg(total - 1));
+        // Every line is either shown or counted in the first row, and none is lost in between.
+        const QRegularExpressionMatch counter =
+                QRegularExpression(QStringLiteral("^… (\\d+) older lines dropped$")).match(list->item(0)->text());
+        QVERIFY2(counter.hasMatch(), qPrintable(list->item(0)->text()));
+        const int dropped = counter.captured(1).toInt();
+        QCOMPARE(list->item(1)->text(), QStringLiteral("[R]search msg %1").arg(dropped));
+        QCOMPARE(dropped + list->count() - 1, total);
+    }
+};
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"
