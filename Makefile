@@ -23,7 +23,7 @@ test-lab: build
 	cd $(BUILD) && ctest --output-on-failure -L lab
 
 run: build
-	tests/lab/run-demo.sh $(BUILD)
+	tools/run-demo.sh $(BUILD)
 
 # The benchmarks of bench/, each in a lab of its own; they print figures, not verdicts.
 bench: build

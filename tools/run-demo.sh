@@ -8,6 +8,7 @@
 set -uo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
+lab="$here/../tests/lab/lab.sh"
 
 if [ "${1:-}" != "--inside" ]; then
     [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
@@ -16,7 +17,7 @@ if [ "${1:-}" != "--inside" ]; then
         [ -x "$exe" ] || { echo "run-demo: $exe is missing: build first (make build)" >&2; exit 1; }
     done
     mkdir -p "$build/demo"
-    exec "$here/lab.sh" run --device-hosts 1 -- "$here/run-demo.sh" --inside "$build"
+    exec "$lab" run --device-hosts 1 -- "$here/run-demo.sh" --inside "$build"
 fi
 
 # From here on we are in the tool host of the lab.
