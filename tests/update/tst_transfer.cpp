@@ -9,8 +9,6 @@
 
 #include <cstring>
 
-#include <cstring>
-
 #include <sys/socket.h>
 
 #include "protocol/adminservice.h"
@@ -79,6 +77,15 @@ struct Device
     bool closedByTool() { return waitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 };
 
+using Crowd = std::vector<std::unique_ptr<Device>>;
+
+// count devices connected; false when one could not join.
+bool join(Crowd &crowd, int count)
+{
+    crowd.resize(size_t(count));
+    return std::all_of(crowd.begin(), crowd.end(), [](auto &device) { device = std::make_unique<Device>(); return device->join(); });
+}
+
 } // namespace
 
 class TestTransfer : public QObject
@@ -119,6 +126,14 @@ class TestTransfer : public QObject
         packageChanged = false;
     }
 
+    // Sends bytes and waits until the server has read them.
+    bool sendAndWait(Device &device, const QByteArray &bytes)
+    {
+        const int before = engine->receiveCount();
+        device.send(bytes);
+        return waitFor([&] { return engine->receiveCount() > before; });
+    }
+
 private slots:
     void initTestCase() { engine = Connect::instance(); }
     void cleanup() { engine->resetUpdate(); }
@@ -143,26 +158,22 @@ private slots:
         startRun();
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
         QSignalSpy finished(engine, SIGNAL(sendFinishMsg(int)));
-        std::vector<std::unique_ptr<Device>> crowd(devices);
+        Crowd crowd;
+        QVERIFY(join(crowd, devices) && waitFor([&] { return engine->clientCount() == devices; }));
         for (auto &device : crowd) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
-        QVERIFY(waitFor([&] { return engine->clientCount() == devices; }));
-        for (auto &device : crowd) {
-            for (int at = 0; at < 44; at += splitRequest ? 1 : 44) {
-                device->send(Request.mid(at, splitRequest ? 1 : 44));
-                if (splitRequest)
-                    QTest::qWait(2);
-            }
+            // Byte by byte, each read by the server before the next is sent.
+            for (int at = 0; at < 44; at += splitRequest ? 1 : 44)
+                QVERIFY(sendAndWait(*device, Request.mid(at, splitRequest ? 1 : 44)));
         }
         // Header: command 2, the size, the first four characters of the MD5 text, zeros.
         quint32 sizeLe = qToLittleEndian(quint32(size));
         const QByteArray head = (QByteArray::fromHex("02000000") + QByteArray(reinterpret_cast<const char *>(&sizeLe), 4)
                                  + QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex().left(4)).leftJustified(44, '\0');
-        for (auto &device : crowd) {
+        for (auto &device : crowd)
             QVERIFY(device->has(44 + size) && waitFor([&] { return finished.size() == devices; }));
-            QVERIFY(!device->has(44 + size + 1, 50));   // and nothing after it
+        for (auto &device : crowd) {
+            QVERIFY(sendAndWait(*device, message(9)));   // whatever came before the server read it is here
+            QVERIFY(device->has(0));
             QCOMPARE(device->received, head + package);
         }
         const int packets = (size + 8191) / 8192 * devices;
@@ -232,10 +243,10 @@ private slots:
         device.send(message(2));
         device.send(Installed);   // before the package: not believed
         QVERIFY(device.takePackage(package.size()));
-        QVERIFY(!device.has(44 + package.size() + 1, 50));   // one header: no noise was taken for a request
         QCOMPARE(installed.size(), 0);
         device.send(Installed);
-        QVERIFY(waitFor([&] { return installed.size() == 1; }));
+        QVERIFY(waitFor([&] { return installed.size() == 1; }) && device.has(0));
+        QCOMPARE(device.received.size(), 44 + package.size());   // one header: no noise was taken for a request
     }
 
     void a_stranger_gets_nothing_and_keeps_no_run_alive_data()
@@ -276,12 +287,8 @@ private slots:
     void surplus_and_idle_connections_are_closed()
     {
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        std::vector<std::unique_ptr<Device>> crowd(64);
-        for (auto &device : crowd) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
-        QVERIFY(waitFor([&] { return engine->clientCount() == 64; }));
+        Crowd crowd;
+        QVERIFY(join(crowd, 64) && waitFor([&] { return engine->clientCount() == 64; }));
         Device surplus;
         QVERIFY(surplus.join());
         QVERIFY(surplus.closedByTool());
@@ -305,11 +312,8 @@ private slots:
             return device.join() && device.takePackage(package.size()) ? clock.elapsed() : qint64(-1);
         };
         const qint64 alone = transferMs();
-        std::vector<std::unique_ptr<Device>> idle(50);
-        for (auto &connection : idle) {
-            connection = std::make_unique<Device>();
-            QVERIFY(connection->join());
-        }
+        Crowd idle;
+        QVERIFY(join(idle, 50));
         const qint64 crowded = transferMs();
         QVERIFY(alone > 0 && crowded > 0);
         QVERIFY2(crowded < 2 * alone, qPrintable(QStringLiteral("alone %1 ms, beside 50 idle connections %2 ms").arg(alone).arg(crowded)));
@@ -321,18 +325,15 @@ private slots:
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         StallWatch stalls(10);
         startRun();
-        std::vector<std::unique_ptr<Device>> devices(10);
-        for (auto &device : devices) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
+        Crowd devices;
+        QVERIFY(join(devices, 10));
         for (int round = 0; round < 10; ++round) {
             for (auto &device : devices)
-                device->send(Request);
-            QTest::qWait(20);
+                QVERIFY(sendAndWait(*device, Request));
         }
         QVERIFY(waitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
-        QTest::qWait(200);
+        for (auto &device : devices)
+            QVERIFY(device->has(44));   // serving has begun
         QVERIFY2(stalls.worstMs() < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(stalls.worstMs())));
     }
 
@@ -382,8 +383,7 @@ private slots:
             device.send(Installed);
             QVERIFY(waitFor([&] { return runOver.size() == 1; }));
         }
-        device.send(Installed);
-        QTest::qWait(200);   // for a second report that must not come
+        QVERIFY(sendAndWait(device, Installed));
         QCOMPARE(installed.size(), newRun ? 0 : 1);
         QCOMPARE(runOver.size(), newRun ? 0 : 1);
     }
