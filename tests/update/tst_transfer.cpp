@@ -27,11 +27,6 @@ QByteArray message(char cmd)
 const QByteArray Request = message(1);
 const QByteArray Installed = message(3);
 
-bool waitFor(const std::function<bool()> &done, int ms = 5000)
-{
-    return QTest::qWaitFor(done, ms);
-}
-
 int countLines(const QSignalSpy &log, const QString &start)
 {
     int found = 0;
@@ -50,7 +45,7 @@ struct Device
     {
         // The event loop runs meanwhile, so the server accepts as connections come.
         socket.connectToHost(QHostAddress::LocalHost, Transfer::ServerPort);
-        return waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
     }
     void send(const QByteArray &bytes)
     {
@@ -59,7 +54,7 @@ struct Device
     }
     bool has(int bytes, int ms = 10000)
     {
-        return waitFor([&] { received += socket.readAll(); return received.size() >= bytes; }, ms);
+        return QTest::qWaitFor([&] { received += socket.readAll(); return received.size() >= bytes; }, ms);
     }
     // Asks for the package and waits until it is all here.
     bool takePackage(int size)
@@ -74,7 +69,7 @@ struct Device
         ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         socket.abort();
     }
-    bool closedByTool() { return waitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
+    bool closedByTool() { return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 };
 
 using Crowd = std::vector<std::unique_ptr<Device>>;
@@ -122,7 +117,7 @@ class TestTransfer : public QObject
         engine->startUpdate(path);
         QVERIFY(engine->isUpdating());
         // A new package is measured before it is served.
-        QVERIFY(!packageChanged || waitFor([&] { return countLines(log, "[TCP]package ready"); }, 20000));
+        QVERIFY(!packageChanged || QTest::qWaitFor([&] { return countLines(log, "[TCP]package ready"); }, 20000));
         packageChanged = false;
     }
 
@@ -131,7 +126,7 @@ class TestTransfer : public QObject
     {
         const int before = engine->receiveCount();
         device.send(bytes);
-        return waitFor([&] { return engine->receiveCount() > before; });
+        return QTest::qWaitFor([&] { return engine->receiveCount() > before; });
     }
 
 private slots:
@@ -159,7 +154,7 @@ private slots:
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
         QSignalSpy finished(engine, SIGNAL(sendFinishMsg(int)));
         Crowd crowd;
-        QVERIFY(join(crowd, devices) && waitFor([&] { return engine->clientCount() == devices; }));
+        QVERIFY(join(crowd, devices) && QTest::qWaitFor([&] { return engine->clientCount() == devices; }));
         for (auto &device : crowd) {
             // Byte by byte, each read by the server before the next is sent.
             for (int at = 0; at < 44; at += splitRequest ? 1 : 44)
@@ -170,7 +165,7 @@ private slots:
         const QByteArray head = (QByteArray::fromHex("02000000") + QByteArray(reinterpret_cast<const char *>(&sizeLe), 4)
                                  + QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex().left(4)).leftJustified(44, '\0');
         for (auto &device : crowd)
-            QVERIFY(device->has(44 + size) && waitFor([&] { return finished.size() == devices; }));
+            QVERIFY(device->has(44 + size) && QTest::qWaitFor([&] { return finished.size() == devices; }));
         for (auto &device : crowd) {
             QVERIFY(sendAndWait(*device, message(9)));   // whatever came before the server read it is here
             QVERIFY(device->has(0));
@@ -206,7 +201,7 @@ private slots:
         auto *failing = new Device;
         Device next;
         QVERIFY(failing->join() && next.join());
-        QVERIFY(waitFor([&] { return joined.size() == 2; }));
+        QVERIFY(QTest::qWaitFor([&] { return joined.size() == 2; }));
         failing->send(Request);
         next.send(Request);
         QVERIFY(failing->has(44 + packetsFirst * 8192));
@@ -222,7 +217,7 @@ private slots:
         QCOMPARE(next.received.mid(44), package);
         const QString failed = QStringLiteral("[TCP]client:%1").arg(joined.at(0).at(0).toInt());
         QCOMPARE(countLines(log, failed + " join"), 1);
-        QVERIFY(failure == "stall" || waitFor([&] { return countLines(log, failed + " exit") == 1; }));
+        QVERIFY(failure == "stall" || QTest::qWaitFor([&] { return countLines(log, failed + " exit") == 1; }));
         QCOMPARE(engine->clientCount(), failure == "stall" ? 2 : 1);
         delete failing;
     }
@@ -245,7 +240,7 @@ private slots:
         QVERIFY(device.takePackage(package.size()));
         QCOMPARE(installed.size(), 0);
         device.send(Installed);
-        QVERIFY(waitFor([&] { return installed.size() == 1; }) && device.has(0));
+        QVERIFY(QTest::qWaitFor([&] { return installed.size() == 1; }) && device.has(0));
         QCOMPARE(device.received.size(), 44 + package.size());   // one header: no noise was taken for a request
     }
 
@@ -288,7 +283,7 @@ private slots:
     {
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         Crowd crowd;
-        QVERIFY(join(crowd, 64) && waitFor([&] { return engine->clientCount() == 64; }));
+        QVERIFY(join(crowd, 64) && QTest::qWaitFor([&] { return engine->clientCount() == 64; }));
         Device surplus;
         QVERIFY(surplus.join());
         QVERIFY(surplus.closedByTool());
@@ -298,7 +293,7 @@ private slots:
         for (auto &idle : crowd)
             QVERIFY(idle->closedByTool());
         engine->setUpdateIdleTimeout(10 * 1000);
-        QVERIFY(waitFor([&] { return engine->clientCount() == 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return engine->clientCount() == 0; }));
     }
 
     void idle_connections_do_not_slow_a_transfer()
@@ -331,7 +326,7 @@ private slots:
             for (auto &device : devices)
                 QVERIFY(sendAndWait(*device, Request));
         }
-        QVERIFY(waitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
         for (auto &device : devices)
             QVERIFY(device->has(44));   // serving has begun
         QVERIFY2(stalls.worstMs() < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(stalls.worstMs())));
@@ -381,7 +376,7 @@ private slots:
             QCOMPARE(progress.first(), (QList<QVariant>{1, 4}));
         } else {
             device.send(Installed);
-            QVERIFY(waitFor([&] { return runOver.size() == 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return runOver.size() == 1; }));
         }
         QVERIFY(sendAndWait(device, Installed));
         QCOMPARE(installed.size(), newRun ? 0 : 1);
