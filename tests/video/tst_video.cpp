@@ -215,7 +215,7 @@ private slots:
         QVERIFY(!tap.reads.contains(int(Video::NotAccepted)));
         QCOMPARE(frameSpy.isEmpty(), !size.isValid());
         QVERIFY(size.isValid() || tap.reads.isEmpty());   // a failed open starts no reads
-        QCOMPARE(Video::packetsHeld(), 0);
+        QTRY_COMPARE(Video::packetsHeld(), 0);
     }
 
     void pictures_arrive_whole_and_in_read_order_data()
@@ -280,7 +280,7 @@ private slots:
             QTest::qWait(i % 5 * 20);
             video->close();
         }
-        QCOMPARE(Video::packetsHeld(), 0);
+        QTRY_COMPARE(Video::packetsHeld(), 0);   // a read still under way when closed releases its packet
         QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
         tap.clear();
         video->open(small);
