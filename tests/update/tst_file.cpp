@@ -82,19 +82,6 @@ private slots:
         QCOMPARE(failed.size(), 1);
     }
 
-    void two_readers_keep_their_own_position()
-    {
-        const QByteArray bytes = package(3 * 8192);
-        File a;
-        File b;
-        a.loadFile(File::measure(dir.filePath("package.bin")));
-        b.loadFile(File::measure(dir.filePath("package.bin")));
-        a.nextPacket();
-        a.nextPacket();
-        QCOMPARE(a.readPacket(), bytes.mid(2 * 8192, 8192));
-        QCOMPARE(b.readPacket(), bytes.left(8192));
-    }
-
     void package_removed_mid_transfer_stops_reading()
     {
         package(2 * 8192, QStringLiteral("vanishing.bin"));

@@ -9,8 +9,6 @@
 
 #include <cstring>
 
-#include <cstring>
-
 #include <sys/socket.h>
 
 #include "protocol/adminservice.h"
@@ -28,11 +26,6 @@ QByteArray message(char cmd)
 }
 const QByteArray Request = message(1);
 const QByteArray Installed = message(3);
-
-bool waitFor(const std::function<bool()> &done, int ms = 5000)
-{
-    return QTest::qWaitFor(done, ms);
-}
 
 int countLines(const QSignalSpy &log, const QString &start)
 {
@@ -52,7 +45,7 @@ struct Device
     {
         // The event loop runs meanwhile, so the server accepts as connections come.
         socket.connectToHost(QHostAddress::LocalHost, Transfer::ServerPort);
-        return waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 2000);
     }
     void send(const QByteArray &bytes)
     {
@@ -61,7 +54,7 @@ struct Device
     }
     bool has(int bytes, int ms = 10000)
     {
-        return waitFor([&] { received += socket.readAll(); return received.size() >= bytes; }, ms);
+        return QTest::qWaitFor([&] { received += socket.readAll(); return received.size() >= bytes; }, ms);
     }
     // Asks for the package and waits until it is all here.
     bool takePackage(int size)
@@ -76,8 +69,17 @@ struct Device
         ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         socket.abort();
     }
-    bool closedByTool() { return waitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
+    bool closedByTool() { return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 };
+
+using Crowd = std::vector<std::unique_ptr<Device>>;
+
+// count devices connected; false when one could not join.
+bool join(Crowd &crowd, int count)
+{
+    crowd.resize(size_t(count));
+    return std::all_of(crowd.begin(), crowd.end(), [](auto &device) { device = std::make_unique<Device>(); return device->join(); });
+}
 
 } // namespace
 
@@ -115,8 +117,16 @@ class TestTransfer : public QObject
         engine->startUpdate(path);
         QVERIFY(engine->isUpdating());
         // A new package is measured before it is served.
-        QVERIFY(!packageChanged || waitFor([&] { return countLines(log, "[TCP]package ready"); }, 20000));
+        QVERIFY(!packageChanged || QTest::qWaitFor([&] { return countLines(log, "[TCP]package ready"); }, 20000));
         packageChanged = false;
+    }
+
+    // Sends bytes and waits until the server has read them.
+    bool sendAndWait(Device &device, const QByteArray &bytes)
+    {
+        const int before = engine->receiveCount();
+        device.send(bytes);
+        return QTest::qWaitFor([&] { return engine->receiveCount() > before; });
     }
 
 private slots:
@@ -143,26 +153,22 @@ private slots:
         startRun();
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
         QSignalSpy finished(engine, SIGNAL(sendFinishMsg(int)));
-        std::vector<std::unique_ptr<Device>> crowd(devices);
+        Crowd crowd;
+        QVERIFY(join(crowd, devices) && QTest::qWaitFor([&] { return engine->clientCount() == devices; }));
         for (auto &device : crowd) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
-        QVERIFY(waitFor([&] { return engine->clientCount() == devices; }));
-        for (auto &device : crowd) {
-            for (int at = 0; at < 44; at += splitRequest ? 1 : 44) {
-                device->send(Request.mid(at, splitRequest ? 1 : 44));
-                if (splitRequest)
-                    QTest::qWait(2);
-            }
+            // Byte by byte, each read by the server before the next is sent.
+            for (int at = 0; at < 44; at += splitRequest ? 1 : 44)
+                QVERIFY(sendAndWait(*device, Request.mid(at, splitRequest ? 1 : 44)));
         }
         // Header: command 2, the size, the first four characters of the MD5 text, zeros.
         quint32 sizeLe = qToLittleEndian(quint32(size));
         const QByteArray head = (QByteArray::fromHex("02000000") + QByteArray(reinterpret_cast<const char *>(&sizeLe), 4)
                                  + QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex().left(4)).leftJustified(44, '\0');
+        for (auto &device : crowd)
+            QVERIFY(device->has(44 + size) && QTest::qWaitFor([&] { return finished.size() == devices; }));
         for (auto &device : crowd) {
-            QVERIFY(device->has(44 + size) && waitFor([&] { return finished.size() == devices; }));
-            QVERIFY(!device->has(44 + size + 1, 50));   // and nothing after it
+            QVERIFY(sendAndWait(*device, message(9)));   // whatever came before the server read it is here
+            QVERIFY(device->has(0));
             QCOMPARE(device->received, head + package);
         }
         const int packets = (size + 8191) / 8192 * devices;
@@ -195,7 +201,7 @@ private slots:
         auto *failing = new Device;
         Device next;
         QVERIFY(failing->join() && next.join());
-        QVERIFY(waitFor([&] { return joined.size() == 2; }));
+        QVERIFY(QTest::qWaitFor([&] { return joined.size() == 2; }));
         failing->send(Request);
         next.send(Request);
         QVERIFY(failing->has(44 + packetsFirst * 8192));
@@ -211,7 +217,7 @@ private slots:
         QCOMPARE(next.received.mid(44), package);
         const QString failed = QStringLiteral("[TCP]client:%1").arg(joined.at(0).at(0).toInt());
         QCOMPARE(countLines(log, failed + " join"), 1);
-        QVERIFY(failure == "stall" || waitFor([&] { return countLines(log, failed + " exit") == 1; }));
+        QVERIFY(failure == "stall" || QTest::qWaitFor([&] { return countLines(log, failed + " exit") == 1; }));
         QCOMPARE(engine->clientCount(), failure == "stall" ? 2 : 1);
         delete failing;
     }
@@ -232,10 +238,10 @@ private slots:
         device.send(message(2));
         device.send(Installed);   // before the package: not believed
         QVERIFY(device.takePackage(package.size()));
-        QVERIFY(!device.has(44 + package.size() + 1, 50));   // one header: no noise was taken for a request
         QCOMPARE(installed.size(), 0);
         device.send(Installed);
-        QVERIFY(waitFor([&] { return installed.size() == 1; }));
+        QVERIFY(QTest::qWaitFor([&] { return installed.size() == 1; }) && device.has(0));
+        QCOMPARE(device.received.size(), 44 + package.size());   // one header: no noise was taken for a request
     }
 
     void a_stranger_gets_nothing_and_keeps_no_run_alive_data()
@@ -276,12 +282,8 @@ private slots:
     void surplus_and_idle_connections_are_closed()
     {
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        std::vector<std::unique_ptr<Device>> crowd(64);
-        for (auto &device : crowd) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
-        QVERIFY(waitFor([&] { return engine->clientCount() == 64; }));
+        Crowd crowd;
+        QVERIFY(join(crowd, 64) && QTest::qWaitFor([&] { return engine->clientCount() == 64; }));
         Device surplus;
         QVERIFY(surplus.join());
         QVERIFY(surplus.closedByTool());
@@ -291,7 +293,7 @@ private slots:
         for (auto &idle : crowd)
             QVERIFY(idle->closedByTool());
         engine->setUpdateIdleTimeout(10 * 1000);
-        QVERIFY(waitFor([&] { return engine->clientCount() == 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return engine->clientCount() == 0; }));
     }
 
     void idle_connections_do_not_slow_a_transfer()
@@ -305,11 +307,8 @@ private slots:
             return device.join() && device.takePackage(package.size()) ? clock.elapsed() : qint64(-1);
         };
         const qint64 alone = transferMs();
-        std::vector<std::unique_ptr<Device>> idle(50);
-        for (auto &connection : idle) {
-            connection = std::make_unique<Device>();
-            QVERIFY(connection->join());
-        }
+        Crowd idle;
+        QVERIFY(join(idle, 50));
         const qint64 crowded = transferMs();
         QVERIFY(alone > 0 && crowded > 0);
         QVERIFY2(crowded < 2 * alone, qPrintable(QStringLiteral("alone %1 ms, beside 50 idle connections %2 ms").arg(alone).arg(crowded)));
@@ -321,18 +320,15 @@ private slots:
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         StallWatch stalls(10);
         startRun();
-        std::vector<std::unique_ptr<Device>> devices(10);
-        for (auto &device : devices) {
-            device = std::make_unique<Device>();
-            QVERIFY(device->join());
-        }
+        Crowd devices;
+        QVERIFY(join(devices, 10));
         for (int round = 0; round < 10; ++round) {
             for (auto &device : devices)
-                device->send(Request);
-            QTest::qWait(20);
+                QVERIFY(sendAndWait(*device, Request));
         }
-        QVERIFY(waitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
+        for (auto &device : devices)
+            QVERIFY(device->has(44));   // serving has begun
         QVERIFY2(stalls.worstMs() < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(stalls.worstMs())));
     }
 
@@ -380,10 +376,9 @@ private slots:
             QCOMPARE(progress.first(), (QList<QVariant>{1, 4}));
         } else {
             device.send(Installed);
-            QVERIFY(waitFor([&] { return runOver.size() == 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return runOver.size() == 1; }));
         }
-        device.send(Installed);
-        QTest::qWait(200);   // for a second report that must not come
+        QVERIFY(sendAndWait(device, Installed));
         QCOMPARE(installed.size(), newRun ? 0 : 1);
         QCOMPARE(runOver.size(), newRun ? 0 : 1);
     }

