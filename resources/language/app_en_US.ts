@@ -430,6 +430,18 @@
         <source>停止搜索</source>
         <translation>Stop search</translation>
     </message>
+    <message>
+        <source>没有在线设备需要分配地址</source>
+        <translation>No online device to give an address to.</translation>
+    </message>
+    <message>
+        <source>为%1台在线设备分配地址%2至%3？</source>
+        <translation>Give %1 online devices the addresses %2 to %3?</translation>
+    </message>
+    <message>
+        <source>为1台在线设备分配地址%1？</source>
+        <translation>Give 1 online device the address %1?</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>

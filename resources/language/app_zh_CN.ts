@@ -430,6 +430,18 @@
         <source>停止搜索</source>
         <translation>停止搜索</translation>
     </message>
+    <message>
+        <source>没有在线设备需要分配地址</source>
+        <translation>没有在线设备需要分配地址</translation>
+    </message>
+    <message>
+        <source>为%1台在线设备分配地址%2至%3？</source>
+        <translation>为%1台在线设备分配地址%2至%3？</translation>
+    </message>
+    <message>
+        <source>为1台在线设备分配地址%1？</source>
+        <translation>为1台在线设备分配地址%1？</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
