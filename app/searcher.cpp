@@ -368,9 +368,26 @@ void Searcher::moreupdate()
         engine->startAllUpdate(ui->lineEdit_fileAddress->text());
 }
 
+// Every online device restarts with a new address: the installer sees first
+// how many and which range, and Cancel sends nothing.
 void Searcher::allSetIp()
 {
-    engine->setAllIp();
+    QStringList addresses;
+    for (const AddressAssignment &assignment : engine->planAllIp()) {
+        if (!assignment.ip.isEmpty())
+            addresses << assignment.ip;
+    }
+    QString question = tr("没有在线设备需要分配地址");
+    if (addresses.size() == 1)
+        question = tr("为1台在线设备分配地址%1？").arg(addresses.first());
+    else if (addresses.size() > 1)
+        question = tr("为%1台在线设备分配地址%2至%3？").arg(addresses.size()).arg(addresses.first(), addresses.last());
+    reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
+    moreResetDialog->ask(tr("全升级准备"), question, [this, nothing = addresses.isEmpty()] {
+        if (!nothing)
+            engine->setAllIp();
+    });
+    moreResetDialog->show();
 }
 
 void Searcher::cleanList()

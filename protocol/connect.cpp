@@ -1,6 +1,7 @@
 #include "connect.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QUdpSocket>
 
 #include <cstring>
@@ -23,9 +24,8 @@ constexpr int AnswerSocketBufferBytes = 8 * 1024 * 1024;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
-// setAllIp() numbers hosts by registry position + 2; positions past this one
-// would leave 192.168.147.2 .. .254.
-constexpr int LastAssignablePosition = 252;
+// The last host address of 192.168.147.0/24 that "Prepare All Update" hands out.
+constexpr int LastAssignableHost = 254;
 
 LocalAddress pick(const QList<LocalAddress> &candidates, const LocalAddress &chosen)
 {
@@ -323,22 +323,50 @@ void Connect::changeNet(QString ip, QString mask, QString gateway, QString dns, 
     AdminService::instance()->debug(QStringLiteral("[S]change net to:") + ip, AdminService::Sent);
 }
 
+QList<AddressAssignment> Connect::planAllIp() const
+{
+    const QString subnet = QStringLiteral("192.168.147.");
+    // Numbers that would clash: the gateway, this computer, and devices that
+    // are offline now but keep their address when they come back.
+    QSet<int> taken{1};
+    const QString own = getLocalIp().toString();
+    if (own.startsWith(subnet))
+        taken.insert(own.mid(subnet.size()).toInt());
+    const QList<Dev *> devices = Devs::instance()->getDevList();
+    for (const Dev *dev : devices) {
+        if (dev->online < 1 && dev->ip().startsWith(subnet))
+            taken.insert(dev->ip().mid(subnet.size()).toInt());
+    }
+    QList<AddressAssignment> plan;
+    int host = 2;
+    for (Dev *dev : devices) {
+        if (dev->online < 1)
+            continue;
+        while (taken.contains(host))
+            ++host;
+        AddressAssignment assignment;
+        assignment.dev = dev;
+        if (host <= LastAssignableHost) {
+            assignment.ip = subnet + QString::number(host++);
+            assignment.alreadyThere = dev->ip() == assignment.ip && dev->mask() == QLatin1String("255.255.255.0")
+                                      && dev->gateway() == QLatin1String("192.168.147.1") && !dev->info.dhcp;
+        }
+        plan.append(assignment);
+    }
+    return plan;
+}
+
 void Connect::setAllIp()
 {
-    Devs *devs = Devs::instance();
-    int i = 0;
-    while (Dev *dev = devs->nextOnline(i)) {
-        if (i > LastAssignablePosition) {
-            // Past .254 the numbering has no host address left; such a device
-            // keeps its address rather than get a broadcast or foreign one.
-            AdminService::instance()->debug(QStringLiteral("[E]no free address for:") + Wire::readText(dev->info.mac),
-                                            AdminService::Error);
-            ++i;
-            continue;
+    for (const AddressAssignment &assignment : planAllIp()) {
+        if (assignment.ip.isEmpty()) {
+            // Past .254 there is no host address left; such a device keeps its
+            // address rather than get a broadcast or foreign one.
+            AdminService::instance()->debug(QStringLiteral("[E]no free address for:") + assignment.dev->mac(), AdminService::Error);
+        } else if (!assignment.alreadyThere) {
+            sendSetNetwork(assignment.dev->info, assignment.ip, QStringLiteral("255.255.255.0"), QStringLiteral("192.168.147.1"),
+                           QStringLiteral("192.168.147.1"), false);
         }
-        sendSetNetwork(dev->info, QStringLiteral("192.168.147.") + QString::number(i + 2), QStringLiteral("255.255.255.0"),
-                       QStringLiteral("192.168.147.1"), QStringLiteral("192.168.147.1"), false);
-        ++i;
     }
     search();
 }

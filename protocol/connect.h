@@ -21,6 +21,15 @@ class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
 
+// One online device of "Prepare All Update" and the address it is to get;
+// an empty ip when the subnet has no free address left for it.
+struct AddressAssignment
+{
+    Dev *dev = nullptr;
+    QString ip;
+    bool alreadyThere = false;   // the device holds that address already: nothing is sent
+};
+
 // One device that connected back to the update server.
 struct UpdateClient
 {
@@ -71,6 +80,9 @@ public:
 
     // Device commands; the ones on the selected device do nothing without a selection.
     void changeNet(QString ip, QString mask, QString gateway, QString dns, bool dhcp);
+    // The addresses "Prepare All Update" gives: 192.168.147.2 onwards in list
+    // order, never .1, the tool's own address or an offline device's address.
+    QList<AddressAssignment> planAllIp() const;
     void setAllIp();
     void reset();
     void resetAll();

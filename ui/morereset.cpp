@@ -8,6 +8,7 @@ MoreReset::MoreReset(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::MoreReset)
     , connect(Connect::instance())
+    , onConfirm([this] { connect->resetAll(); })
 {
     ui->setupUi(this);
     QObject::connect(ui->label_2, SIGNAL(clicked()), this, SLOT(close()));
@@ -26,6 +27,13 @@ void MoreReset::centerInParent()
     DialogChrome::centerInParent(this);
 }
 
+void MoreReset::ask(const QString &title, const QString &question, std::function<void()> confirmed)
+{
+    ui->label->setText(title);
+    ui->label_3->setText(question);
+    onConfirm = std::move(confirmed);
+}
+
 void MoreReset::moveWindow(QPoint movePoint)
 {
     DialogChrome::moveBy(this, movePoint);
@@ -38,7 +46,7 @@ void MoreReset::close()
 
 void MoreReset::submit()
 {
-    connect->resetAll();
+    onConfirm();
     emit closeMsg();
 }
 

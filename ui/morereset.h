@@ -3,11 +3,14 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
+
 class Connect;
 
 namespace Ui { class MoreReset; }
 
-// Asks the installer to confirm a reset of every device on the LAN before it is sent.
+// Asks the installer to confirm a reset of every device on the LAN before it
+// is sent, or, through ask(), any other command that reaches many devices.
 class MoreReset final : public QWidget
 {
     Q_OBJECT
@@ -18,6 +21,8 @@ public:
     ~MoreReset() override;
 
     void centerInParent();
+    // The same dialog for another question: its title, its text, and what "Setting" does.
+    void ask(const QString &title, const QString &question, std::function<void()> confirmed);
 
 signals:
     void closeMsg();
@@ -33,4 +38,5 @@ protected:
 private:
     Ui::MoreReset *ui;
     Connect *connect;
+    std::function<void()> onConfirm;
 };

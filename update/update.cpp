@@ -98,7 +98,7 @@ void Update::updateProgress(int now, int all)
         ui->progressBar->setValue(percent);
         ui->label_progress->setText(QString::number(percent) + QStringLiteral("%"));
     }
-    ui->label->setText(tr("正在发送第") + QString::number(now) + tr("包,共") + QString::number(all) + tr("包"));
+    ui->label->setText(tr("正在发送第%1包,共%2包").arg(now).arg(all));
 }
 
 void Update::updateFinish()

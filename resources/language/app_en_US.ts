@@ -103,19 +103,19 @@
     </message>
     <message>
         <source>WIFI名称:</source>
-        <translation>WIFI name:</translation>
+        <translation>Wi-Fi name:</translation>
     </message>
     <message>
         <source>*请输入WIFI名称</source>
-        <translation>*Please enter WIFI name</translation>
+        <translation>*Please enter the Wi-Fi name</translation>
     </message>
     <message>
         <source>WIFI密码:</source>
-        <translation>WIFI password:</translation>
+        <translation>Wi-Fi password:</translation>
     </message>
     <message>
         <source>*请输入WIFI密码</source>
-        <translation>*Please enter WIFI password</translation>
+        <translation>*Please enter the Wi-Fi password</translation>
     </message>
     <message>
         <source>设置</source>
@@ -123,11 +123,11 @@
     </message>
     <message>
         <source>取消</source>
-        <translation>cancel</translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>[自动分配]</source>
-        <translation>[Automatic allocation]</translation>
+        <translation>[Assigned automatically]</translation>
     </message>
     <message>
         <source>请输入IP</source>
@@ -143,7 +143,7 @@
     </message>
     <message>
         <source>请输入网关DNS</source>
-        <translation>Please enter the gateway DNS</translation>
+        <translation>Please enter the DNS server</translation>
     </message>
     <message>
         <source>*IP地址格式错误</source>
@@ -350,7 +350,7 @@
     </message>
     <message>
         <source>您将要对局域网内所有设备发布复位命令，请确认当前局域网内均为您需要复位的设备</source>
-        <translation>You will issue a reset command for all devices in the LAN. Please confirm that the devices in the LAN are the devices you need to reset</translation>
+        <translation>This resets every device on the LAN. Go on only if every device on this LAN is one you mean to reset.</translation>
     </message>
     <message>
         <source>确认</source>
@@ -365,11 +365,11 @@
     <name>NetTabBtn</name>
     <message>
         <source>[已启用]</source>
-        <translation>[ACT]</translation>
+        <translation>[On]</translation>
     </message>
     <message>
         <source>[未启用]</source>
-        <translation>[NOT]</translation>
+        <translation>[Off]</translation>
     </message>
 </context>
 <context>
@@ -430,6 +430,18 @@
         <source>停止搜索</source>
         <translation>Stop search</translation>
     </message>
+    <message>
+        <source>没有在线设备需要分配地址</source>
+        <translation>No online device to give an address to.</translation>
+    </message>
+    <message>
+        <source>为%1台在线设备分配地址%2至%3？</source>
+        <translation>Give %1 online devices the addresses %2 to %3?</translation>
+    </message>
+    <message>
+        <source>为1台在线设备分配地址%1？</source>
+        <translation>Give 1 online device the address %1?</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
@@ -438,56 +450,52 @@
         <translation>Update</translation>
     </message>
     <message>
-        <source>正在发送第0包,共0包</source>
-        <translation>Sending packet 0 of 0</translation>
-    </message>
-    <message>
         <source>设备1:</source>
-        <translation>Eq.1:</translation>
+        <translation>Device 1:</translation>
     </message>
     <message>
         <source>请求成功等待重启</source>
-        <translation>wait restart</translation>
+        <translation>Restarting</translation>
     </message>
     <message>
         <source>重启完成发送更新</source>
-        <translation>sending package</translation>
+        <translation>Taking the package</translation>
     </message>
     <message>
         <source>发送完成等待安装</source>
-        <translation>waiting install</translation>
+        <translation>Installing</translation>
     </message>
     <message>
         <source>更新完成</source>
-        <translation>finished</translation>
+        <translation>Updated</translation>
     </message>
     <message>
         <source>设备2:</source>
-        <translation>Eq.2:</translation>
+        <translation>Device 2:</translation>
     </message>
     <message>
         <source>设备3:</source>
-        <translation>Eq.3:</translation>
+        <translation>Device 3:</translation>
     </message>
     <message>
         <source>设备4:</source>
-        <translation>Eq.4:</translation>
+        <translation>Device 4:</translation>
     </message>
     <message>
         <source>设备5:</source>
-        <translation>Eq.5:</translation>
+        <translation>Device 5:</translation>
     </message>
     <message>
         <source>设备6:</source>
-        <translation>Eq.6:</translation>
+        <translation>Device 6:</translation>
     </message>
     <message>
         <source>设备7:</source>
-        <translation>Eq.7:</translation>
+        <translation>Device 7:</translation>
     </message>
     <message>
         <source>设备8:</source>
-        <translation>Eq.8:</translation>
+        <translation>Device 8:</translation>
     </message>
     <message>
         <source>取消</source>
@@ -510,18 +518,6 @@
         <translation>The update package must be smaller than 4 GiB</translation>
     </message>
     <message>
-        <source>正在发送第</source>
-        <translation>Sending</translation>
-    </message>
-    <message>
-        <source>包,共</source>
-        <translation>packet, of</translation>
-    </message>
-    <message>
-        <source>包</source>
-        <translation>packet</translation>
-    </message>
-    <message>
         <source>100%</source>
         <translation>100%</translation>
     </message>
@@ -539,11 +535,19 @@
     </message>
     <message>
         <source>设备%1:</source>
-        <translation>Eq.%1:</translation>
+        <translation>Device %1:</translation>
     </message>
     <message>
         <source>没有有线网络，请将电脑连接到设备所在的网络</source>
         <translation>No wired network: connect this computer to the devices' network</translation>
+    </message>
+    <message>
+        <source>正在发送第%1包,共%2包</source>
+        <translation>Sending packet %1 of %2</translation>
+    </message>
+    <message>
+        <source>正在发送第0包,共0包</source>
+        <translation>Sending packet 0 of 0</translation>
     </message>
 </context>
 <context>
@@ -582,7 +586,7 @@
     </message>
     <message>
         <source>配置变更成功</source>
-        <translation>Setting successed</translation>
+        <translation>Setting succeeded</translation>
     </message>
     <message>
         <source>设置</source>
@@ -594,11 +598,11 @@
     </message>
     <message>
         <source>切换成功，设备重启中</source>
-        <translation>Setting successed,restaring</translation>
+        <translation>Setting succeeded, restarting</translation>
     </message>
     <message>
         <source>切换失败</source>
-        <translation>Setting fail</translation>
+        <translation>Setting failed</translation>
     </message>
 </context>
 <context>

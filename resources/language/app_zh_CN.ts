@@ -430,16 +430,24 @@
         <source>停止搜索</source>
         <translation>停止搜索</translation>
     </message>
+    <message>
+        <source>没有在线设备需要分配地址</source>
+        <translation>没有在线设备需要分配地址</translation>
+    </message>
+    <message>
+        <source>为%1台在线设备分配地址%2至%3？</source>
+        <translation>为%1台在线设备分配地址%2至%3？</translation>
+    </message>
+    <message>
+        <source>为1台在线设备分配地址%1？</source>
+        <translation>为1台在线设备分配地址%1？</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
     <message>
         <source>升级</source>
         <translation>升级</translation>
-    </message>
-    <message>
-        <source>正在发送第0包,共0包</source>
-        <translation>正在发送第0包,共0包</translation>
     </message>
     <message>
         <source>设备1:</source>
@@ -510,18 +518,6 @@
         <translation>升级包不能超过4GB</translation>
     </message>
     <message>
-        <source>正在发送第</source>
-        <translation>正在发送第</translation>
-    </message>
-    <message>
-        <source>包,共</source>
-        <translation>包,共</translation>
-    </message>
-    <message>
-        <source>包</source>
-        <translation>包</translation>
-    </message>
-    <message>
         <source>100%</source>
         <translation>100%</translation>
     </message>
@@ -544,6 +540,14 @@
     <message>
         <source>没有有线网络，请将电脑连接到设备所在的网络</source>
         <translation>没有有线网络，请将电脑连接到设备所在的网络</translation>
+    </message>
+    <message>
+        <source>正在发送第%1包,共%2包</source>
+        <translation>正在发送第%1包,共%2包</translation>
+    </message>
+    <message>
+        <source>正在发送第0包,共0包</source>
+        <translation>正在发送第0包,共0包</translation>
     </message>
 </context>
 <context>
