@@ -24,6 +24,7 @@
 #include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
+#include "ui/morereset.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
 
@@ -116,11 +117,28 @@ private slots:
     }
 
     // Which devices get which address is the engine's; here the button must reach them.
-    void prepare_all_update_readdresses_the_devices()
+    void prepare_all_update_asks_then_readdresses_the_devices_data()
     {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled: nothing is sent") << false;
+    }
+
+    void prepare_all_update_asks_then_readdresses_the_devices()
+    {
+        QFETCH(bool, confirm);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 3));
         ui.click("pushButton_allIp");
+        auto *dialog = window->findChild<MoreReset *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(ui.child<QLabel>("label_3", dialog)->text(), QStringLiteral("Give 3 online devices the addresses 192.168.147.2 to 192.168.147.4?"));
+        QTest::mouseClick(ui.child<QPushButton>(confirm ? "pushButton_submit" : "pushButton_refuse", dialog), Qt::LeftButton);
+        if (!confirm) {
+            QVERIFY(ui.settle(sim));
+            QVERIFY(sim.received(Wire::SearchPort, Wire::SET_NETWORK).isEmpty());
+            return;
+        }
         // The devices answer the closing search with their new addresses.
         QTRY_COMPARE_WITH_TIMEOUT(cell(2, 1), QStringLiteral("192.168.147.4"), 3000);
         QCOMPARE(cell(0, 1), QStringLiteral("192.168.147.2"));

@@ -101,12 +101,12 @@ private slots:
         QTest::addColumn<QList<int>>("reports");   // packets sent, of all, in pairs
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("percent");
-        QTest::newRow("one of three") << QList<int>{1, 3} << "Sending1packet, of3packet" << 33;
-        QTest::newRow("last packet keeps the bar") << QList<int>{1, 3, 2, 3, 3, 3} << "Sending3packet, of3packet" << 66;
-        QTest::newRow("five of five alone") << QList<int>{5, 5} << "Sending5packet, of5packet" << 0;
-        QTest::newRow("report after a reset") << QList<int>{1, 2, 7, 0} << "Sending7packet, of0packet" << 50;
+        QTest::newRow("one of three") << QList<int>{1, 3} << "Sending packet 1 of 3" << 33;
+        QTest::newRow("last packet keeps the bar") << QList<int>{1, 3, 2, 3, 3, 3} << "Sending packet 3 of 3" << 66;
+        QTest::newRow("five of five alone") << QList<int>{5, 5} << "Sending packet 5 of 5" << 0;
+        QTest::newRow("report after a reset") << QList<int>{1, 2, 7, 0} << "Sending packet 7 of 0" << 50;
         QTest::newRow("large counts do not overflow") << QList<int>{2000000000, 2147483647}
-                                                      << "Sending2000000000packet, of2147483647packet" << 93;
+                                                      << "Sending packet 2000000000 of 2147483647" << 93;
     }
 
     void progress_reports_set_line_bar_and_percent()
@@ -197,7 +197,7 @@ private slots:
         for (int row = 1; row <= 9; ++row)
             QVERIFY2(steps(row) == QLatin1String("1111"), qPrintable(QString::number(row)));
         QCOMPARE(steps(10), QStringLiteral("----"));
-        QCOMPARE(text("label_10"), QStringLiteral("Eq.9:"));
+        QCOMPARE(text("label_10"), QStringLiteral("Device 9:"));
 
         const QList<int> online{0, 1, 3, 4, 5, 6, 7, 8, 9};
         QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), online);

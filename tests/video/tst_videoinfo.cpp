@@ -125,8 +125,8 @@ private slots:
         QTest::addColumn<bool>("to265");
         QTest::addColumn<QString>("shown");
         QTest::newRow("to H.265: the device restarts with it") << QStringList{"--compress-restart-ms", "1500"} << true
-                                                               << "Setting successed,restaring";
-        QTest::newRow("refused") << QStringList{"--compress-answer", "0"} << false << "Setting fail";
+                                                               << "Setting succeeded, restarting";
+        QTest::newRow("refused") << QStringList{"--compress-answer", "0"} << false << "Setting failed";
     }
 
     void encoding_switch()
