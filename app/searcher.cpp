@@ -7,8 +7,10 @@
 
 #include <cstdlib>
 
+#include "app/commandfeedback.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
+#include "registry/dev.h"
 #include "registry/devs.h"
 #include "resources/resources.h"
 #include "status/harddisk.h"
@@ -25,6 +27,18 @@
 #include "ui_searcher.h"
 #include "video/video.h"
 #include "video/videoinfo.h"
+
+namespace {
+
+QStringList macsOf(const QList<Dev *> &devices)
+{
+    QStringList macs;
+    for (const Dev *dev : devices)
+        macs << dev->mac();
+    return macs;
+}
+
+} // namespace
 
 Searcher *Searcher::s_instance = nullptr;
 QTranslator *Searcher::s_translator = nullptr;
@@ -57,6 +71,9 @@ Searcher::Searcher(QWidget *parent)
     devList = new DevList(ui->widget_9);
     ui->verticalLayout->addWidget(devList);
     ui->label_version->setText(version);
+
+    feedback = new CommandFeedback(ui->label_feedback, this);
+    connect(engine, SIGNAL(sendNetEditMsg()), this, SLOT(netEditSent()));
 
     menu = new Menu(this);
     menu->hide();
@@ -214,7 +231,7 @@ void Searcher::clickMenu(QString type)
     else if (type == QLatin1String("qrcode"))
         openQRCode();
     else if (type == QLatin1String("reset"))
-        engine->reset();
+        resetSelected();
     else if (type == QLatin1String("main") || type == QLatin1String("sub"))
         openVideoManager(type == QLatin1String("main"));
     else if (type == QLatin1String("hardDisk"))
@@ -354,7 +371,26 @@ void Searcher::closeHardware()
 void Searcher::moreReset()
 {
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
+    moreResetDialog->whenConfirmed([this] {
+        engine->resetAll();
+        feedback->watch(tr("已向%1台设备发送复位").arg(devs->getDevList().size()), macsOf(devs->getDevList()), CommandFeedback::Reset);
+    });
     moreResetDialog->show();
+}
+
+void Searcher::resetSelected()
+{
+    const Dev *dev = devs->getSelected();
+    if (!dev)
+        return;
+    engine->reset();
+    feedback->watch(tr("已向%1发送复位").arg(dev->ip()), {dev->mac()}, CommandFeedback::Reset);
+}
+
+void Searcher::netEditSent()
+{
+    if (const Dev *dev = devs->getSelected())
+        feedback->watch(tr("已向%1发送网络设置").arg(dev->mac()), {dev->mac()}, CommandFeedback::Settings);
 }
 
 void Searcher::closeMoreReset()
@@ -373,9 +409,12 @@ void Searcher::moreupdate()
 void Searcher::allSetIp()
 {
     QStringList addresses;
+    QList<Dev *> renumbered;
     for (const AddressAssignment &assignment : engine->planAllIp()) {
-        if (!assignment.ip.isEmpty())
+        if (!assignment.ip.isEmpty()) {
             addresses << assignment.ip;
+            renumbered << assignment.dev;
+        }
     }
     QString question = tr("没有在线设备需要分配地址");
     if (addresses.size() == 1)
@@ -383,9 +422,11 @@ void Searcher::allSetIp()
     else if (addresses.size() > 1)
         question = tr("为%1台在线设备分配地址%2至%3？").arg(addresses.size()).arg(addresses.first(), addresses.last());
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
-    moreResetDialog->ask(tr("全升级准备"), question, [this, nothing = addresses.isEmpty()] {
-        if (!nothing)
-            engine->setAllIp();
+    moreResetDialog->ask(tr("全升级准备"), question, [this, macs = macsOf(renumbered)] {
+        if (macs.isEmpty())
+            return;
+        engine->setAllIp();
+        feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
     });
     moreResetDialog->show();
 }
@@ -398,4 +439,5 @@ void Searcher::cleanList()
 void Searcher::resetFail()
 {
     engine->resetFailSearch();
+    feedback->watch(tr("已向96个地址发送复位"), {}, CommandFeedback::Reset);
 }

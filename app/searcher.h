@@ -6,6 +6,7 @@
 #include <QTimer>
 
 class Admin;
+class CommandFeedback;
 class AdminService;
 class Connect;
 class DevManager;
@@ -75,6 +76,8 @@ public slots:
     void allSetIp();
     void cleanList();
     void resetFail();
+    void netEditSent();
+    void resetSelected();
 
 private:
     // Opening a dialog replaces the one of its kind: the old one goes, a new
@@ -112,6 +115,7 @@ private:
     Hardware *hardware = nullptr;
     Admin *admin = nullptr;
     MoreReset *moreResetDialog = nullptr;
+    CommandFeedback *feedback = nullptr;   // the status strip's word on commands devices never acknowledge
     QString version;
     Video *video = nullptr;
     AdminService *debugBus = nullptr;

@@ -31,6 +31,11 @@ void MoreReset::ask(const QString &title, const QString &question, std::function
 {
     ui->label->setText(title);
     ui->label_3->setText(question);
+    whenConfirmed(std::move(confirmed));
+}
+
+void MoreReset::whenConfirmed(std::function<void()> confirmed)
+{
     onConfirm = std::move(confirmed);
 }
 

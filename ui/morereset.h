@@ -21,6 +21,8 @@ public:
     ~MoreReset() override;
 
     void centerInParent();
+    // What "Setting" does instead of resetting every device.
+    void whenConfirmed(std::function<void()> confirmed);
     // The same dialog for another question: its title, its text, and what "Setting" does.
     void ask(const QString &title, const QString &question, std::function<void()> confirmed);
 

@@ -442,6 +442,26 @@
         <source>为1台在线设备分配地址%1？</source>
         <translation>Give 1 online device the address %1?</translation>
     </message>
+    <message>
+        <source>已向%1台设备发送复位</source>
+        <translation>Reset sent to %1 devices</translation>
+    </message>
+    <message>
+        <source>已向%1发送复位</source>
+        <translation>Reset sent to %1</translation>
+    </message>
+    <message>
+        <source>已向%1发送网络设置</source>
+        <translation>Network settings sent to %1</translation>
+    </message>
+    <message>
+        <source>已向%1台设备发送新地址</source>
+        <translation>New addresses sent to %1 devices</translation>
+    </message>
+    <message>
+        <source>已向96个地址发送复位</source>
+        <translation>Reset sent to 96 addresses</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
@@ -610,6 +630,29 @@
     <message>
         <source>没有有线网络</source>
         <translation>No wired network</translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1 answers at %2</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1 has not answered since the reset</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1 has not answered since the change</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%2 of %1 devices answer again</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1 devices online</translation>
     </message>
 </context>
 </TS>

@@ -1,10 +1,15 @@
 // The tool on a Linux laptop as installers have it, in the lab's other layouts:
 // a card called eth0 with one address, and a laptop wired to the devices while
-// its default route leaves through another card (as Wi-Fi would).
+// its default route leaves through another card (as Wi-Fi would); and what the
+// status strip says became of a command that devices never acknowledge.
 
 #include <QtTest>
 #include <QCryptographicHash>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTranslator>
+
+#include "app/commandfeedback.h"
 
 #include "protocol/connect.h"
 #include "registry/dev.h"
@@ -27,6 +32,9 @@ private slots:
     {
         engine = Connect::instance();
         Devs::instance();
+        auto *english = new QTranslator(this);
+        QVERIFY(english->load(QStringLiteral(":/language/language/app_en_US.qm")));
+        QCoreApplication::installTranslator(english);
     }
 
     // Layout "two": eth0 192.168.147.101 with device host 1, eth1 192.168.148.101
@@ -84,7 +92,35 @@ private slots:
                  QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex()));
         QCOMPARE(sim.events("update_begin").first().value("tool").toString(), QStringLiteral("192.168.147.101"));
     }
+
+    // Default layout: the device answers the tool's own follow-up searches, or stays silent.
+    void feedback_says_what_became_of_a_reset_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("back") << false << "00:1A:2B:3C:00:00 answers at 192.168.147.20";
+        QTest::newRow("gone") << true << "00:1A:2B:3C:00:00 has not answered since the reset";
+    }
+
+    void feedback_says_what_became_of_a_reset()
+    {
+        QFETCH(bool, silent);
+        QFETCH(QString, outcome);
+        DevsimProcess sim;
+        QVERIFY(sim.start({"--count", "1"}));
+        engine->cleanSearch();
+        QVERIFY(QTest::qWaitFor([] { return Devs::instance()->getDevList().size() == 1; }, 3000));
+        if (silent)
+            QVERIFY(sim.command("silent 0"));
+        QLabel strip;
+        CommandFeedback feedback(&strip);
+        feedback.setFollowUps({200, 400, 800});
+        feedback.watch(QStringLiteral("sent"), {sim.mac(0)}, CommandFeedback::Reset);
+        QTRY_COMPARE_WITH_TIMEOUT(strip.text(), outcome, 5000);
+        // The tool searched by itself in the meantime.
+        QVERIFY(sim.received(18152, Wire::SEARCH_DEVICE).size() >= 2);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestFieldNetwork)
+QTEST_MAIN(TestFieldNetwork)
 #include "tst_fieldnetwork.moc"
