@@ -132,16 +132,13 @@ private slots:
         for (int n = 1; n <= 3; ++n)
             answer(n);
         const QPoint point = row >= 0 ? inWindow(row) : view()->viewport()->mapTo(list, QPoint(100, 300));
-        QStringList got;
-        QPoint menuAt;
+        QStringList got;   // the menu's place is checked in the main window
         connect(list, &DevList::clickTreeViewMsg, this, [&] { got << "click"; });
         connect(list, &DevList::selectRowMsg, this, [&](int r) { got << QStringLiteral("select %1").arg(r); });
-        connect(list, &DevList::openMenuMsg, this, [&](QPoint pos) { got << "menu"; menuAt = pos; });
+        connect(list, &DevList::openMenuMsg, this, [&] { got << "menu"; });
         QTest::mouseClick(list->windowHandle(), button, {}, point);
         disconnect(list, nullptr, this, nullptr);
         QCOMPARE(got, raised);
-        if (raised.contains("menu"))
-            QCOMPARE(menuAt, view()->viewport()->mapFrom(list, point));
     }
 
     // Rows that come faster than the list redraws are drawn together; once
