@@ -161,6 +161,8 @@ private slots:
             QTest::mouseClick(child(closed, qPrintable(gesture)), Qt::LeftButton);
         }
         QVERIFY(!closed->isVisible());
+        // Resets and the settling search come on different ports: wait for the resets first.
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.received(Wire::CommandPort, Wire::RESET_DEVICE).size() >= devices.size(); }));
         QVERIFY(ui.settle(sim));
         QList<int> reset;
         for (const QJsonObject &event : sim.received(Wire::CommandPort, Wire::RESET_DEVICE))
