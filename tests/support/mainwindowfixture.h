@@ -8,17 +8,15 @@ class DevsimProcess;
 class QTreeView;
 class Searcher;
 
-// A shown main window for the tests that drive the tool as an installer does,
-// with the lookups and gestures they share.
+// A shown main window with the lookups and gestures the window tests share.
 class MainWindowFixture
 {
 public:
-    // Builds and shows the window; false when it never appears.
-    bool show();
+    bool show();   // false when the window never appears
     Searcher *window() const { return m_window; }
 
     // The descendant of parent (the window by default) with that object name;
-    // a missing one ends the test run, since every later step would be meaningless.
+    // a missing one ends the run: every later step would be meaningless.
     template<typename T = QWidget>
     T *child(const char *name, const QObject *parent = nullptr) const
     {
@@ -29,23 +27,15 @@ public:
     }
 
     QTreeView *list() const;
-    // A left click on a button of the window itself, not of a dialog.
-    void click(const char *button) const;
-
+    void click(const char *button) const;   // of the window itself, not of a dialog
     // Empties the list, starts devsim with count devices (and extra options),
     // presses "Search once" and waits until every device has its row.
     bool fillList(DevsimProcess &sim, int count, const QStringList &extra = {}) const;
     // Sends a search and waits until devsim has logged it: whatever the window
     // sent before has arrived by then, so a test can check that nothing more came.
     bool settle(DevsimProcess &sim) const;
-
-    // A right click on a row: it selects the device and opens the menu beside the press.
-    void rightClickRow(int row) const;
-    // A left press on a menu entry by its object name (widget_update, widget_reset, ...).
-    void chooseMenuEntry(const char *entry) const;
-
-    // Saves a picture of the window beside the test program and returns its path.
-    QString screenshot(const QString &file) const;
+    void rightClickRow(int row) const;   // selects the device and opens the menu
+    void chooseMenuEntry(const char *entry) const;   // a left press, by object name
 
 private:
     const QObject *windowObject() const;
