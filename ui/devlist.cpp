@@ -18,6 +18,8 @@ constexpr int ColumnCount = 6;
 
 const QColor OnlineColor(0, 0, 0);
 const QColor OfflineColor(180, 180, 180);
+const QColor MovedColor(255, 228, 160);   // the status strip's amber, light enough for black text
+constexpr int MovedHighlightMs = 4000;
 
 const char ViewStyle[] =
     "QHeaderView::section{"
@@ -149,6 +151,8 @@ void DevList::loadDev(int row)
     // Cells are rewritten in place: replacing an item would make the model
     // announce a layout change and the view relay out every row, while
     // rewriting repaints this row alone (and nothing when it is unchanged).
+    const QStandardItem *ipCell = model->item(row, 1);
+    const bool moved = ipCell && !ipCell->text().isEmpty() && ipCell->text() != texts[1];
     for (int column = 0; column < ColumnCount; ++column) {
         QStandardItem *cell = model->item(row, column);
         if (!cell) {   // a row left empty above
@@ -157,12 +161,31 @@ void DevList::loadDev(int row)
         }
         cell->setText(texts[column]);
         cell->setForeground(foreground);
+        if (moved)
+            cell->setBackground(MovedColor);
     }
+    if (moved)
+        fadeHighlight(row);
 
     view->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current);
     for (const QModelIndex &index : qAsConst(expanded))
         view->expand(index);
     deferRepaint();
+}
+
+// A device that answers at a new address (after a reset, new settings or
+// "Prepare All Update") stands out for a few seconds, so the installer sees which.
+void DevList::fadeHighlight(int row)
+{
+    const QPersistentModelIndex first = model->index(row, 0);
+    QTimer::singleShot(MovedHighlightMs, this, [this, first] {
+        if (!first.isValid())
+            return;   // the list was cleaned meanwhile
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (QStandardItem *cell = model->item(first.row(), column))
+                cell->setBackground(QBrush());
+        }
+    });
 }
 
 // Each answer of a burst would otherwise redraw every visible row, and a

@@ -43,6 +43,7 @@ private slots:
 private:
     void setUpModel();
     void deferRepaint();
+    void fadeHighlight(int row);
 
     Ui::DevList *ui;
     QStandardItemModel *model = nullptr;

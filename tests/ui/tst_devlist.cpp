@@ -25,12 +25,12 @@ class TestDevList : public QObject
     QColor colour(int row, int column) const { return model()->index(row, column).data(Qt::ForegroundRole).value<QBrush>().color(); }
     QString mac(int n) const { return QStringLiteral("00:11:22:33:44:%1").arg(n, 2, 10, QLatin1Char('0')); }
 
-    // Device n answers a search from 192.168.147.(10 + n).
-    void answer(int n)
+    // Device n answers a search from 192.168.147.(10 + n), with the address .(30 + n) or the one given.
+    void answer(int n, int host = 0)
     {
         msg_broadcast_t r = Wire::emptyRecord();
         Wire::writeText(r.mac, mac(n));
-        Wire::writeText(r.ip, QStringLiteral("192.168.147.%1").arg(30 + n));
+        Wire::writeText(r.ip, QStringLiteral("192.168.147.%1").arg(host ? host : 30 + n));
         Wire::writeText(r.version, QStringLiteral("V2.3.%1").arg(n));
         emit engine->receiveMsg(QHostAddress(QStringLiteral("192.168.147.%1").arg(10 + n)), 1, r, Wire::BroadcastAnswerPort);
     }
@@ -76,6 +76,18 @@ private slots:
             QCOMPARE(colour(0, column), QColor(0, 0, 0));
             QCOMPARE(colour(1, column), QColor(180, 180, 180));
         }
+    }
+
+    void a_device_at_a_new_address_stands_out_for_a_while()
+    {
+        answer(1);
+        answer(2);
+        answer(1, 99);
+        answer(2);
+        const auto background = [this](int row) { return model()->index(row, 3).data(Qt::BackgroundRole).value<QBrush>(); };
+        QCOMPARE(background(0).color(), QColor(255, 228, 160));
+        QCOMPARE(background(1).style(), Qt::NoBrush);
+        QTRY_COMPARE_WITH_TIMEOUT(background(0).style(), Qt::NoBrush, 6000);
     }
 
     void redraw_keeps_the_selected_row()
