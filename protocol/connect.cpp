@@ -101,7 +101,7 @@ void Connect::sendTo(quint16 port, const char *data, int size)
 {
     if (!sendSocket)
         return;
-    const QHostAddress local = pick(localIp.get(), chosenLocal).address;
+    const QHostAddress local = presentedCached().address;
     if (local.isNull()) {
         sendSocket->writeDatagram(data, size, QHostAddress(QHostAddress::Broadcast), port);
         return;
@@ -177,6 +177,11 @@ LocalAddress Connect::localAddress() const
     return pick(localIp.refresh(), chosenLocal);
 }
 
+LocalAddress Connect::presentedCached() const
+{
+    return pick(localIp.get(), chosenLocal);
+}
+
 QList<LocalAddress> Connect::localAddresses() const
 {
     return localIp.refresh();
@@ -239,7 +244,7 @@ void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
 
 void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)
 {
-    if (sender.isEqual(pick(localIp.get(), chosenLocal).address, QHostAddress::TolerantConversion))
+    if (sender.isEqual(presentedCached().address, QHostAddress::TolerantConversion))
         return;   // our own broadcast
 
     msg_head_t head;
@@ -329,13 +334,15 @@ QList<AddressAssignment> Connect::planAllIp() const
     // Numbers that would clash: the gateway, this computer, and devices that
     // are offline now but keep their address when they come back.
     QSet<int> taken{1};
-    const QString own = getLocalIp().toString();
-    if (own.startsWith(subnet))
-        taken.insert(own.mid(subnet.size()).toInt());
+    const auto takeIfInSubnet = [&](const QString &ip) {
+        if (ip.startsWith(subnet))
+            taken.insert(ip.mid(subnet.size()).toInt());
+    };
+    takeIfInSubnet(getLocalIp().toString());
     const QList<Dev *> devices = Devs::instance()->getDevList();
     for (const Dev *dev : devices) {
-        if (dev->online < 1 && dev->ip().startsWith(subnet))
-            taken.insert(dev->ip().mid(subnet.size()).toInt());
+        if (dev->online < 1)
+            takeIfInSubnet(dev->ip());
     }
     QList<AddressAssignment> plan;
     int host = 2;
@@ -430,9 +437,9 @@ void Connect::sendUpdateRequest(Dev *dev)
         return;
     updating = true;
     RunDevice target;
-    target.ip = QHostAddress(Wire::readText(dev->info.ip));
+    target.ip = QHostAddress(dev->ip());
     target.answeredFrom = dev->addr;
-    target.mac = Wire::readText(dev->info.mac).toLatin1();
+    target.mac = dev->mac().toLatin1();
     runDevices.append(target);
     msg_broadcast_t record = dev->info;
     Wire::writeText(record.mask, getLocalIp().toString());

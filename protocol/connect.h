@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QHostAddress>
@@ -47,6 +46,12 @@ struct RunDevice
     QHostAddress answeredFrom;
     QByteArray mac;
     bool begun = false;     // its answer to the request has been shown
+
+    bool answersAt(const QHostAddress &address) const
+    {
+        return address.isEqual(ip, QHostAddress::TolerantConversion)
+               || address.isEqual(answeredFrom, QHostAddress::TolerantConversion);
+    }
 };
 
 // The protocol engine: owns the four UDP sockets and the TCP update server,
@@ -172,11 +177,15 @@ private:
     void preparePackage(const QString &path);
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);
+    // The client has a package under way and room in its socket for the next packet.
+    bool hasPacketDue(const UpdateClient *client) const;
     void chainStep();
     bool waitingForInstall() const;
     void sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
                         const QString &dns, bool dhcp);
     void sendTo(quint16 port, const char *data, int size);
+    // The presented address from the cached interface walk: cheap enough for every datagram.
+    LocalAddress presentedCached() const;
 
     static Connect *s_instance;
 
@@ -210,7 +219,6 @@ private:
     // The package of the latest run, measured once on a worker thread and
     // kept while its file stays the same.
     Package package;
-    QDateTime packageModified;
     QFutureWatcher<Package> packageWatcher;
     bool updating = false;
     int allUpdateIndex = 0;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cstring>
 
 #include "protocol/adminservice.h"
@@ -237,12 +238,7 @@ UpdateClient *Connect::clientOf(int descriptor) const
 
 bool Connect::isRunAddress(const QHostAddress &address) const
 {
-    for (const RunDevice &device : runDevices) {
-        if (address.isEqual(device.ip, QHostAddress::TolerantConversion)
-            || address.isEqual(device.answeredFrom, QHostAddress::TolerantConversion))
-            return true;
-    }
-    return false;
+    return std::any_of(runDevices.cbegin(), runDevices.cend(), [&](const RunDevice &device) { return device.answersAt(address); });
 }
 
 RunDevice *Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datagram)
@@ -252,8 +248,7 @@ RunDevice *Connect::beginningDevice(const QHostAddress &sender, const QByteArray
     const QByteArray mac = Wire::read(datagram, Wire::HeadSize, record) ? Wire::readText(record.mac).toLatin1() : QByteArray();
     RunDevice *first = nullptr;
     for (RunDevice &device : runDevices) {
-        if (device.begun || !(sender.isEqual(device.ip, QHostAddress::TolerantConversion)
-                              || sender.isEqual(device.answeredFrom, QHostAddress::TolerantConversion)))
+        if (device.begun || !device.answersAt(sender))
             continue;
         if (device.mac == mac)
             return &device;
@@ -270,11 +265,10 @@ void Connect::preparePackage(const QString &path)
     updatePath = path;
     const QFileInfo info(path);
     const bool unchanged = package.path == path && package.isValid() && package.size == info.size()
-                           && packageModified == info.lastModified();
+                           && package.modified == info.lastModified();
     if (unchanged && !packageWatcher.isRunning())
         return;
     package = Package();
-    packageModified = info.lastModified();
     packageWatcher.setFuture(QtConcurrent::run(&File::measure, path));
 }
 
@@ -348,21 +342,25 @@ void Connect::sendFile()
         if (sendIndex >= clients)
             sendIndex = 0;
         UpdateClient *client = clientList.at(sendIndex++);
-        if (client->file && client->file->isLoaded() && !client->file->isFinished()
-            && tcpServer->bytesToWrite(client->descriptor) <= MaxQueuedBytes) {
+        if (hasPacketDue(client)) {
             sendPacket(client);
             return;
         }
     }
 }
 
+bool Connect::hasPacketDue(const UpdateClient *client) const
+{
+    // A device that is not reading gets nothing more until its socket drains.
+    return client->file && client->file->isLoaded() && !client->file->isFinished()
+           && tcpServer->bytesToWrite(client->descriptor) <= MaxQueuedBytes;
+}
+
 void Connect::sendPacket(UpdateClient *client)
 {
-    File *file = client->file;
-    if (!file || !file->isLoaded() || file->isFinished())
+    if (!hasPacketDue(client))
         return;
-    if (tcpServer->bytesToWrite(client->descriptor) > MaxQueuedBytes)
-        return;   // the device is not reading; its turn passes
+    File *file = client->file;
     const QByteArray packet = file->readPacket();
     if (!file->isLoaded())
         return;

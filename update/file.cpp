@@ -33,6 +33,7 @@ Package File::measure(const QString &path)
 {
     Package package;
     package.path = path;
+    package.modified = QFileInfo(path).lastModified();
     QFile whole(path);
     if (path.isEmpty() || !whole.open(QIODevice::ReadOnly))
         return package;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -12,6 +13,7 @@ struct Package
     QString path;
     qint64 size = -1;   // -1: the file could not be read whole
     QString md5;        // 32 hex characters
+    QDateTime modified; // as the file was when it was measured
 
     bool isValid() const { return size >= 0; }
 };
