@@ -22,7 +22,6 @@
 #include <QUdpSocket>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -34,6 +33,7 @@
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/devs.h"
+#include "simupdater.h"
 #include "support/stallwatch.h"
 #include "update/update.h"
 
@@ -41,14 +41,6 @@ namespace {
 
 const QHostAddress Attacker(QStringLiteral("192.168.147.100"));
 const QHostAddress ToolAddress(QStringLiteral("192.168.147.101"));
-
-QByteArray message(quint32 cmd)
-{
-    COMM_PACK_HEAD head;
-    std::memset(&head, 0, sizeof head);
-    head.cmd = cmd;
-    return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
-}
 
 // One end of an update connection: the device (from 127.0.0.1) or the attacker.
 struct Peer
@@ -113,7 +105,7 @@ double transferRate(Connect *engine, const QString &package, qint64 bytes)
         return 0;
     QElapsedTimer clock;
     clock.start();
-    device.send(message(Transfer::GET_UPDATE_PATCH));
+    device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     BenchLab::waitUntil([&] { device.drain(); return device.received >= 44 + bytes; }, 120000, 1);
     return double(device.received - 44) * 1000.0 / double(qMax<qint64>(1, clock.elapsed()));
 }
@@ -126,7 +118,7 @@ void resets(Connect *engine, const QString &package)
         Peer device;
         if (!device.connected())
             continue;
-        device.send(message(Transfer::GET_UPDATE_PATCH));
+        device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
         if (i % 2)
             device.socket.disconnectFromHost();   // the header goes out, the first packet finds the reset
         else
@@ -136,7 +128,7 @@ void resets(Connect *engine, const QString &package)
     }
     Peer device;
     device.connected();
-    device.send(message(Transfer::GET_UPDATE_PATCH));
+    device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     const bool whole = BenchLab::waitUntil([&] { device.drain(); return device.received == 44 + 4 * 8192; }, 5000, 1);
     std::printf("1 resets: %d resets and closes at the request survived; the next device got %s package\n", survived,
                 whole ? "its whole" : "NOT its whole");
@@ -148,14 +140,14 @@ void falseCompleted(Connect *engine, const QString &package, qint64 bytes)
     QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
     Peer device;
     device.connected();
-    device.send(message(Transfer::GET_UPDATE_PATCH));
+    device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     BenchLab::waitUntil([&] { device.drain(); return device.received >= 3 * 1024 * 1024; }, 10000, 1);
     Peer stranger(true);
     Peer sameHost;
     stranger.connected();
     sameHost.connected();
-    stranger.send(message(Transfer::UPDATE_PATCH_FINISH));
-    sameHost.send(message(Transfer::UPDATE_PATCH_FINISH));
+    stranger.send(SimUpdater::message(Transfer::UPDATE_PATCH_FINISH));
+    sameHost.send(SimUpdater::message(Transfer::UPDATE_PATCH_FINISH));
     BenchLab::waitUntil([&] { device.drain(); return device.received >= 44 + bytes; }, 60000, 1);
     std::printf("2 false completed: %d of 2 forged installed reports believed; the device received %lld of %lld bytes\n",
                 int(installed.size()), device.received - 44, bytes);
@@ -171,19 +163,19 @@ void requestFlood(Connect *engine, const QString &package, qint64 bytes)
     for (int i = 0; i < 200; ++i) {
         Peer stranger(true);
         stranger.connected();
-        stranger.send(message(Transfer::GET_UPDATE_PATCH));
+        stranger.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
         BenchLab::waitUntil([&] { return stranger.socket.state() == QAbstractSocket::UnconnectedState; }, 2000, 1);
     }
     Peer device;
     device.connected();
     for (int i = 0; i < 200; ++i)
-        device.send(message(Transfer::GET_UPDATE_PATCH));
+        device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     BenchLab::waitUntil([&] { device.drain(); return false; }, 1000, 1);
     const int strangersRefused = refused;
     engine->resetUpdate();   // the run is over: the package is no longer served
     Peer late;
     late.connected();
-    late.send(message(Transfer::GET_UPDATE_PATCH));
+    late.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     BenchLab::waitUntil([&] { return late.socket.state() == QAbstractSocket::UnconnectedState; }, 2000, 1);
     late.drain();
     QObject::disconnect(counting);
@@ -302,7 +294,7 @@ void descriptorsRunOut(Connect *engine, const QString &package)
     BenchLab::waitUntil([] { return false; }, 1500, 10);   // the server's retry
     startRun(engine, package);
     Peer device;
-    const bool served = device.connected() && (device.send(message(Transfer::GET_UPDATE_PATCH)),
+    const bool served = device.connected() && (device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH)),
                                                BenchLab::waitUntil([&] { device.drain(); return device.received >= 44; }, 3000, 1));
     std::printf("6 descriptors ran out (limit %d): afterwards a device %s\n", open + 40,
                 served ? "connected and was served" : "was NOT served");

@@ -148,12 +148,17 @@ void SimUpdater::onPackageComplete()
     });
 }
 
-void SimUpdater::sendMessage(quint32 cmd)
+QByteArray SimUpdater::message(quint32 cmd)
 {
     COMM_PACK_HEAD head;
     std::memset(&head, 0, sizeof head);
     head.cmd = cmd;
-    sendBytes(QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head)));
+    return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
+}
+
+void SimUpdater::sendMessage(quint32 cmd)
+{
+    sendBytes(message(cmd));
 }
 
 void SimUpdater::sendBytes(const QByteArray &bytes)

@@ -26,6 +26,9 @@ public:
     void start();
     int device() const { return m_device; }
 
+    // A device's message to the tool: the command, then zeros to 44 bytes.
+    static QByteArray message(quint32 cmd);
+
 signals:
     // The update is over for this device; installed says whether it took.
     void done(int device, bool installed);

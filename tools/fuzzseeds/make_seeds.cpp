@@ -12,6 +12,7 @@
 #include "protocol/wire.h"
 #include "simdevice.h"
 #include "simoptions.h"
+#include "simupdater.h"
 #include "update/commpackhead.h"
 
 namespace {
@@ -21,14 +22,6 @@ bool write(const QString &dir, const QString &name, const QByteArray &bytes)
     QDir().mkpath(dir);
     QFile file(QDir(dir).filePath(name));
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray tcpHead(quint32 cmd)
-{
-    COMM_PACK_HEAD head;
-    std::memset(&head, 0, sizeof head);
-    head.cmd = cmd;
-    return QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head));
 }
 
 // fuzz_tcp's script: the steps of devices and strangers on their connections.
@@ -91,13 +84,13 @@ int main(int argc, char *argv[])
     // The update client's messages: asking for the package, reporting it
     // installed, byte by byte, joined, with noise, and connections that end
     // with a reset at the moments that matter.
-    const QByteArray get = tcpHead(Transfer::GET_UPDATE_PATCH);
-    const QByteArray finish = tcpHead(Transfer::UPDATE_PATCH_FINISH);
+    const QByteArray get = SimUpdater::message(Transfer::GET_UPDATE_PATCH);
+    const QByteArray finish = SimUpdater::message(Transfer::UPDATE_PATCH_FINISH);
     ok &= write(tcp, QStringLiteral("get-patch"), TcpScript().open().wait(5).write(0, get).wait(15).wait(15).bytes);
     ok &= write(tcp, QStringLiteral("get-then-finish"),
                 TcpScript().open().wait(5).write(0, get).wait(15).wait(15).write(0, finish).wait(5).bytes);
     ok &= write(tcp, QStringLiteral("finish-first"), TcpScript().open().wait(5).write(0, finish).write(0, get).wait(15).bytes);
-    ok &= write(tcp, QStringLiteral("send-patch"), TcpScript().open().wait(5).write(0, tcpHead(Transfer::SEND_UPDATE_PATCH)).wait(5).bytes);
+    ok &= write(tcp, QStringLiteral("send-patch"), TcpScript().open().wait(5).write(0, SimUpdater::message(Transfer::SEND_UPDATE_PATCH)).wait(5).bytes);
     TcpScript byteByByte;
     byteByByte.open().wait(5);
     for (char c : get)
