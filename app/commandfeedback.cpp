@@ -29,7 +29,7 @@ void CommandFeedback::watch(const QString &sentText, const QStringList &macs, Ki
     answeredAt.clear();
     nextFollowUp = 0;
     elapsedMs = 0;
-    show(sentText);
+    label->setText(sentText);
     timer.start(followUps.value(0));
 }
 
@@ -65,20 +65,15 @@ void CommandFeedback::finish()
     if (watched.size() == 1) {
         const QString mac = watched.first();
         if (answeredAt.contains(mac))
-            show(tr("%1在%2应答").arg(mac, answeredAt.value(mac)));
+            label->setText(tr("%1在%2应答").arg(mac, answeredAt.value(mac)));
         else
-            show(kind == Reset ? tr("%1自复位后未应答").arg(mac) : tr("%1自设置后未应答").arg(mac));
+            label->setText(kind == Reset ? tr("%1自复位后未应答").arg(mac) : tr("%1自设置后未应答").arg(mac));
     } else if (!watched.isEmpty()) {
-        show(tr("%1台设备中有%2台再次应答").arg(watched.size()).arg(answeredAt.size()));
+        label->setText(tr("%1台设备中有%2台再次应答").arg(watched.size()).arg(answeredAt.size()));
     } else {
         int online = 0;
         for (const Dev *dev : devs->getDevList())
             online += dev->online > 0;
-        show(tr("%1台设备在线").arg(online));
+        label->setText(tr("%1台设备在线").arg(online));
     }
-}
-
-void CommandFeedback::show(const QString &text)
-{
-    label->setText(text);
 }

@@ -35,7 +35,6 @@ private slots:
     void followUp();
 
 private:
-    void show(const QString &text);
     void finish();
 
     QLabel *label;

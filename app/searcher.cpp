@@ -28,18 +28,6 @@
 #include "video/video.h"
 #include "video/videoinfo.h"
 
-namespace {
-
-QStringList macsOf(const QList<Dev *> &devices)
-{
-    QStringList macs;
-    for (const Dev *dev : devices)
-        macs << dev->mac();
-    return macs;
-}
-
-} // namespace
-
 Searcher *Searcher::s_instance = nullptr;
 QTranslator *Searcher::s_translator = nullptr;
 
@@ -373,7 +361,10 @@ void Searcher::moreReset()
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
     moreResetDialog->whenConfirmed([this] {
         engine->resetAll();
-        feedback->watch(tr("已向%1台设备发送复位").arg(devs->getDevList().size()), macsOf(devs->getDevList()), CommandFeedback::Reset);
+        QStringList macs;
+        for (const Dev *dev : devs->getDevList())
+            macs << dev->mac();
+        feedback->watch(tr("已向%1台设备发送复位").arg(macs.size()), macs, CommandFeedback::Reset);
     });
     moreResetDialog->show();
 }
@@ -409,11 +400,11 @@ void Searcher::moreupdate()
 void Searcher::allSetIp()
 {
     QStringList addresses;
-    QList<Dev *> renumbered;
+    QStringList macs;
     for (const AddressAssignment &assignment : engine->planAllIp()) {
         if (!assignment.ip.isEmpty()) {
             addresses << assignment.ip;
-            renumbered << assignment.dev;
+            macs << assignment.dev->mac();
         }
     }
     QString question = tr("没有在线设备需要分配地址");
@@ -422,7 +413,7 @@ void Searcher::allSetIp()
     else if (addresses.size() > 1)
         question = tr("为%1台在线设备分配地址%2至%3？").arg(addresses.size()).arg(addresses.first(), addresses.last());
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
-    moreResetDialog->ask(tr("全升级准备"), question, [this, macs = macsOf(renumbered)] {
+    moreResetDialog->ask(tr("全升级准备"), question, [this, macs] {
         if (macs.isEmpty())
             return;
         engine->setAllIp();
