@@ -9,6 +9,7 @@
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
+#include "support/debuglines.h"
 #include "support/devsimprocess.h"
 #include "support/records.h"
 
@@ -26,14 +27,6 @@ bool sendFrom(const QHostAddress &from, const QByteArray &datagram, quint16 port
 {
     QUdpSocket socket;
     return socket.bind(from, 0) && socket.writeDatagram(datagram, to, port) == datagram.size();
-}
-
-QStringList lines(const QSignalSpy &log)
-{
-    QStringList all;
-    for (const QList<QVariant> &line : log)
-        all << line.at(0).toString();
-    return all;
 }
 
 struct Field
@@ -185,7 +178,7 @@ private slots:
         for (const Field &field : fields)
             expected.replace(field.offset, field.bytes.size(), field.bytes);
         QCOMPARE(DevsimProcess::hex(seen.first()), expected);
-        QCOMPARE(line.isEmpty() ? QString() : lines(log).value(0), line);
+        QCOMPARE(line.isEmpty() ? QString() : debugLines(log).value(0), line);
         if (gesture == "update")
             engine->resetUpdate();
     }
@@ -236,7 +229,7 @@ private slots:
         for (int i = 0; i < 96; ++i) {
             const QString address = QStringLiteral("192.168.%1.%2").arg(i < 48 ? 147 : 2).arg(2 + i % 48);
             QCOMPARE(DevsimProcess::hex(resets.at(i)), datagram("74a80000140100000000000000000000", 568, {{76, field(address, 16)}}));
-            QCOMPARE(lines(log).at(i), "[S]reset fail to:" + address);
+            QCOMPARE(debugLines(log).at(i), "[S]reset fail to:" + address);
         }
     }
 
@@ -268,10 +261,10 @@ private slots:
                               {{52, field(sim.mac(row.device), 24)}, {76, field(QStringLiteral("192.168.147.%1").arg(row.host), 16)},
                                {92, field("255.255.255.0", 16)}, {108, field("192.168.147.1", 16)}, {152, field("192.168.147.1", 16)}}));
         }
-        QCOMPARE(lines(log).filter(QRegularExpression("^\\[E\\]no free address for:")).size(), 4);
+        QCOMPARE(debugLines(log).filter(QRegularExpression("^\\[E\\]no free address for:")).size(), 4);
         // The closing search brings the new addresses back. All 256 answers
         // are waited for: any still on the way would land in the next test.
-        QTRY_VERIFY_WITH_TIMEOUT(lines(log).count("[R]search msg from:192.168.147.11") >= 256, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(debugLines(log).count("[R]search msg from:192.168.147.11") >= 256, 10000);
         QCOMPARE(devs->getDevList().at(3)->ip(), QStringLiteral("192.168.147.4"));
     }
 
@@ -310,7 +303,7 @@ private slots:
         const int before = engine->receiveCount();
         QVERIFY(sendFrom(OtherLocalAddress, datagram, quint16(port)));
         QTRY_COMPARE(engine->receiveCount(), before + 1);
-        QCOMPARE(lines(log), line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(debugLines(log), line.isEmpty() ? QStringList() : QStringList{line});
         QCOMPARE(log.isEmpty() ? 0 : log.at(0).at(1).toInt(), type);
         QCOMPARE(outcomes.isEmpty() ? -1 : outcomes.at(0).at(0).toInt(), outcome);
         QCOMPARE(answers.size(), 0);
@@ -357,7 +350,7 @@ private slots:
         QCOMPARE(devs->getDevList().size(), 600);
         for (const Dev *dev : devs->getDevList())
             QCOMPARE(dev->addr, OtherLocalAddress);
-        QCOMPARE(lines(log).count("[R]search msg from:192.168.147.100"), 600);
+        QCOMPARE(debugLines(log).count("[R]search msg from:192.168.147.100"), 600);
         for (const quint16 port : {quint16(18155), quint16(18153), quint16(18155)}) {
             answers.clear();
             socket.writeDatagram(searchAnswer(QStringLiteral("after-%1").arg(port)), ToolAddress, port);
@@ -384,7 +377,7 @@ private slots:
         engine->searchWithRetry();
         QTRY_COMPARE_WITH_TIMEOUT(engine->pendingTimeouts(), 0, 8000);
         QCOMPARE(sent.size(), sends);
-        QCOMPARE(lines(log).count("[E]search device timeout"), devices ? 0 : 1);
+        QCOMPARE(debugLines(log).count("[E]search device timeout"), devices ? 0 : 1);
     }
 
     void auto_search_waits_for_an_update_run_to_end()

@@ -14,6 +14,7 @@
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/devs.h"
+#include "support/debuglines.h"
 #include "support/records.h"
 #include "support/stallwatch.h"
 
@@ -26,14 +27,6 @@ QByteArray message(char cmd)
 }
 const QByteArray Request = message(1);
 const QByteArray Installed = message(3);
-
-int countLines(const QSignalSpy &log, const QString &start)
-{
-    int found = 0;
-    for (const QList<QVariant> &line : log)
-        found += line.at(0).toString().startsWith(start);
-    return found;
-}
 
 // A device's end of the update connection.
 struct Device
