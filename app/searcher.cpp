@@ -1,9 +1,12 @@
 #include "searcher.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLocale>
 #include <QTranslator>
+#include <QUrl>
 
 #include <cstdlib>
 
@@ -77,6 +80,8 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, SIGNAL(selectChannelMsg(int,int)), this, SLOT(selectChannel(int,int)));
     connect(devList, SIGNAL(openMenuMsg(const QPoint &)), this, SLOT(openMenu(const QPoint &)));
     connect(devList, SIGNAL(clickTreeViewMsg()), this, SLOT(closeMenu()));
+    connect(devList, &DevList::countsMsg, ui->label_count, &QLabel::setText);
+    connect(devList, &DevList::statusMsg, ui->label_feedback, &QLabel::setText);
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
     connect(ui->widget_5, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
@@ -228,6 +233,19 @@ void Searcher::clickMenu(QString type)
         openHardware();
     else if (type == QLatin1String("update"))
         openUpdate();
+    else if (type == QLatin1String("copyIp") || type == QLatin1String("copyMac") || type == QLatin1String("openWeb"))
+        useSelectedAddress(type);
+}
+
+void Searcher::useSelectedAddress(const QString &use)
+{
+    const Dev *dev = devs->getSelected();
+    if (!dev)
+        return;
+    if (use == QLatin1String("openWeb"))
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/").arg(dev->ip())));
+    else
+        QGuiApplication::clipboard()->setText(use == QLatin1String("copyIp") ? dev->ip() : dev->mac());
 }
 
 bool Searcher::openUpdateDialog()

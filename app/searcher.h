@@ -95,6 +95,8 @@ private:
 
     // The stream dialog for the selected device's main or sub stream.
     void openVideoManager(bool isMain);
+    // "copyIp", "copyMac" to the clipboard, or "openWeb": the device's page in the browser.
+    void useSelectedAddress(const QString &use);
 
     static Searcher *s_instance;
     static QTranslator *s_translator;

@@ -7,6 +7,33 @@
         <source>管理员模式</source>
         <translation>Admin mode</translation>
     </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation>… %1 older lines dropped</translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1 answers at %2</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1 has not answered since the reset</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1 has not answered since the change</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%2 of %1 devices answer again</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1 devices online</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +68,47 @@
     <message>
         <source>不在线</source>
         <translation>Offline</translation>
+    </message>
+    <message>
+        <source>筛选：IP、MAC、版本或来源地址</source>
+        <translation>Filter: IP, MAC, version or source address</translation>
+    </message>
+    <message>
+        <source>导出列表…</source>
+        <translation>Export list…</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n台设备，%1台在线</source>
+        <translation>
+            <numerusform>%n device, %1 online</numerusform>
+            <numerusform>%n devices, %1 online</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1/%n台设备，%2/%3台在线</source>
+        <translation>
+            <numerusform>%1 of %n device, %2 of %3 online</numerusform>
+            <numerusform>%1 of %n devices, %2 of %3 online</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已导出%n台设备到%1</source>
+        <translation>
+            <numerusform>%n device exported to %1</numerusform>
+            <numerusform>%n devices exported to %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>导出列表</source>
+        <translation>Export list</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -308,6 +376,13 @@
     </message>
 </context>
 <context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>No wired network</translation>
+    </message>
+</context>
+<context>
     <name>Menu</name>
     <message>
         <source>升级</source>
@@ -340,6 +415,18 @@
     <message>
         <source>硬件接口</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制IP地址</source>
+        <translation>Copy IP address</translation>
+    </message>
+    <message>
+        <source>复制MAC地址</source>
+        <translation>Copy MAC address</translation>
+    </message>
+    <message>
+        <source>打开网页</source>
+        <translation>Open web page</translation>
     </message>
 </context>
 <context>
@@ -559,7 +646,7 @@
     </message>
     <message>
         <source>没有有线网络，请将电脑连接到设备所在的网络</source>
-        <translation>No wired network: connect this computer to the devices' network</translation>
+        <translation>No wired network: connect this computer to the devices&apos; network</translation>
     </message>
     <message>
         <source>正在发送第%1包,共%2包</source>
@@ -623,36 +710,6 @@
     <message>
         <source>切换失败</source>
         <translation>Setting failed</translation>
-    </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
-    <message>
-        <source>没有有线网络</source>
-        <translation>No wired network</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1 answers at %2</translation>
-    </message>
-    <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1 has not answered since the reset</translation>
-    </message>
-    <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1 has not answered since the change</translation>
-    </message>
-    <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%2 of %1 devices answer again</translation>
-    </message>
-    <message>
-        <source>%1台设备在线</source>
-        <translation>%1 devices online</translation>
     </message>
 </context>
 </TS>

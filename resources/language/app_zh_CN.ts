@@ -7,6 +7,33 @@
         <source>管理员模式</source>
         <translation>管理员模式</translation>
     </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation>… 已丢弃较早的%1行</translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1在%2应答</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1自复位后未应答</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1自设置后未应答</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%1台设备中有%2台再次应答</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1台设备在线</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +68,44 @@
     <message>
         <source>不在线</source>
         <translation>不在线</translation>
+    </message>
+    <message>
+        <source>筛选：IP、MAC、版本或来源地址</source>
+        <translation>筛选：IP、MAC、版本或来源地址</translation>
+    </message>
+    <message>
+        <source>导出列表…</source>
+        <translation>导出列表…</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n台设备，%1台在线</source>
+        <translation>
+            <numerusform>%n台设备，%1台在线</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1/%n台设备，%2/%3台在线</source>
+        <translation>
+            <numerusform>%1/%n台设备，%2/%3台在线</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>无法写入%1：%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已导出%n台设备到%1</source>
+        <translation>
+            <numerusform>已导出%n台设备到%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>导出列表</source>
+        <translation>导出列表</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -174,75 +239,75 @@
     <name>HardDisk</name>
     <message>
         <source>磁盘管理</source>
-        <translation type="unfinished"></translation>
+        <translation>磁盘管理</translation>
     </message>
     <message>
         <source>剩余容量:</source>
-        <translation type="unfinished"></translation>
+        <translation>剩余容量:</translation>
     </message>
     <message>
         <source>插入状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>插入状态:</translation>
     </message>
     <message>
         <source>已插入</source>
-        <translation type="unfinished"></translation>
+        <translation>已插入</translation>
     </message>
     <message>
         <source>未插入</source>
-        <translation type="unfinished"></translation>
+        <translation>未插入</translation>
     </message>
     <message>
         <source>格式化:</source>
-        <translation type="unfinished"></translation>
+        <translation>格式化:</translation>
     </message>
     <message>
         <source>已格式化</source>
-        <translation type="unfinished"></translation>
+        <translation>已格式化</translation>
     </message>
     <message>
         <source>未格式化</source>
-        <translation type="unfinished"></translation>
+        <translation>未格式化</translation>
     </message>
     <message>
         <source>磁盘容量:</source>
-        <translation type="unfinished"></translation>
+        <translation>磁盘容量:</translation>
     </message>
     <message>
         <source>空间状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>空间状态:</translation>
     </message>
     <message>
         <source>空间充足</source>
-        <translation type="unfinished"></translation>
+        <translation>空间充足</translation>
     </message>
     <message>
         <source>空间不足</source>
-        <translation type="unfinished"></translation>
+        <translation>空间不足</translation>
     </message>
     <message>
         <source>挂接状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>挂接状态:</translation>
     </message>
     <message>
         <source>已挂接</source>
-        <translation type="unfinished"></translation>
+        <translation>已挂接</translation>
     </message>
     <message>
         <source>未挂接</source>
-        <translation type="unfinished"></translation>
+        <translation>未挂接</translation>
     </message>
     <message>
         <source>准备状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>准备状态:</translation>
     </message>
     <message>
         <source>已准备</source>
-        <translation type="unfinished"></translation>
+        <translation>已准备</translation>
     </message>
     <message>
         <source>未准备</source>
-        <translation type="unfinished"></translation>
+        <translation>未准备</translation>
     </message>
 </context>
 <context>
@@ -308,6 +373,13 @@
     </message>
 </context>
 <context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>没有有线网络</translation>
+    </message>
+</context>
+<context>
     <name>Menu</name>
     <message>
         <source>升级</source>
@@ -340,6 +412,18 @@
     <message>
         <source>硬件接口</source>
         <translation>硬件接口</translation>
+    </message>
+    <message>
+        <source>复制IP地址</source>
+        <translation>复制IP地址</translation>
+    </message>
+    <message>
+        <source>复制MAC地址</source>
+        <translation>复制MAC地址</translation>
+    </message>
+    <message>
+        <source>打开网页</source>
+        <translation>打开网页</translation>
     </message>
 </context>
 <context>
@@ -623,36 +707,6 @@
     <message>
         <source>切换失败</source>
         <translation>切换失败</translation>
-    </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
-    <message>
-        <source>没有有线网络</source>
-        <translation>没有有线网络</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1在%2应答</translation>
-    </message>
-    <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1自复位后未应答</translation>
-    </message>
-    <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1自设置后未应答</translation>
-    </message>
-    <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%1台设备中有%2台再次应答</translation>
-    </message>
-    <message>
-        <source>%1台设备在线</source>
-        <translation>%1台设备在线</translation>
     </message>
 </context>
 </TS>
