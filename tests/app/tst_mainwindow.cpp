@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
@@ -24,7 +25,6 @@
 #include "status/harddisk.h"
 #include "status/harddiskitem.h"
 #include "status/qrcode.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
 #include "ui/morereset.h"

@@ -5,12 +5,12 @@
 #include <QtTest>
 #include <QUdpSocket>
 
+#include "devsimprocess.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/debuglines.h"
-#include "support/devsimprocess.h"
 #include "support/records.h"
 
 using TestRecords::field;

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "ui/menu.h"
 #include "video/video.h"
