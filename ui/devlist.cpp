@@ -66,6 +66,7 @@ DevList::DevList(QWidget *parent)
     // view measuring each of thousands of rows.
     ui->treeView->setUniformRowHeights(true);
     ui->treeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    setFocusProxy(ui->treeView);
     setUpModel();
 
     QObject::connect(devs, SIGNAL(loadDevMsg(int)), this, SLOT(loadDev(int)));
@@ -73,6 +74,7 @@ DevList::DevList(QWidget *parent)
                      this, SLOT(openMenu(const QPoint &)));
     QObject::connect(ui->treeView, SIGNAL(pressed(const QModelIndex &)), this, SLOT(selectRow(const QModelIndex &)));
     QObject::connect(ui->treeView, SIGNAL(clickMsg()), this, SLOT(clickTreeView()));
+    QObject::connect(ui->treeView, SIGNAL(enterMsg(const QModelIndex &)), this, SLOT(openConfig(const QModelIndex &)));
     QObject::connect(connect, SIGNAL(cleanListMsg()), this, SLOT(cleanList()));
 }
 
@@ -225,4 +227,11 @@ void DevList::openMenu(QPoint pos)
 void DevList::clickTreeView()
 {
     emit clickTreeViewMsg();
+}
+
+void DevList::openConfig(const QModelIndex &index)
+{
+    // The keyboard moves the current row without pressing it: Enter selects it first.
+    selectRow(index);
+    emit openConfigMsg();
 }

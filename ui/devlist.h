@@ -29,12 +29,14 @@ signals:
     void selectChannelMsg(int, int);
     void openMenuMsg(QPoint);
     void clickTreeViewMsg();
+    void openConfigMsg();
 
 public slots:
     void loadDev(int row);
     void selectRow(QModelIndex index);
     void openMenu(QPoint pos);
     void clickTreeView();
+    void openConfig(const QModelIndex &index);
     void cleanList();
 
 private slots:

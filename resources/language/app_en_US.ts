@@ -7,6 +7,41 @@
         <source>管理员模式</source>
         <translation>Admin mode</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug messages</translation>
+    </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1 answers at %2</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1 has not answered since the reset</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1 has not answered since the change</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%2 of %1 devices answer again</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1 devices online</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +76,10 @@
     <message>
         <source>不在线</source>
         <translation>Offline</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>Device list</translation>
     </message>
 </context>
 <context>
@@ -169,6 +208,42 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*Gateway outside the subnet: press Setting again to send</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS server</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>DHCP on</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>DHCP off</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>Wi-Fi name</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>Wi-Fi password</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>Show password</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
@@ -244,6 +319,10 @@
         <source>未准备</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
 </context>
 <context>
     <name>HardDiskItem</name>
@@ -306,6 +385,21 @@
         <source>音频接口正常</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>No wired network</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>Local IP address</translation>
+    </message>
 </context>
 <context>
     <name>Menu</name>
@@ -359,6 +453,10 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -462,6 +560,18 @@
         <source>已向96个地址发送复位</source>
         <translation>Reset sent to 96 addresses</translation>
     </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>Update package path</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
@@ -559,7 +669,7 @@
     </message>
     <message>
         <source>没有有线网络，请将电脑连接到设备所在的网络</source>
-        <translation>No wired network: connect this computer to the devices' network</translation>
+        <translation>No wired network: connect this computer to the devices&apos; network</translation>
     </message>
     <message>
         <source>正在发送第%1包,共%2包</source>
@@ -624,35 +734,37 @@
         <source>切换失败</source>
         <translation>Setting failed</translation>
     </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
     <message>
-        <source>没有有线网络</source>
-        <translation>No wired network</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1 answers at %2</translation>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
     <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1 has not answered since the reset</translation>
+        <source>视频预览</source>
+        <translation>Video preview</translation>
     </message>
     <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1 has not answered since the change</translation>
+        <source>URL</source>
+        <translation>URL</translation>
     </message>
     <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%2 of %1 devices answer again</translation>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
     </message>
     <message>
-        <source>%1台设备在线</source>
-        <translation>%1 devices online</translation>
+        <source>码率</source>
+        <translation>Bit rate</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>Frame interval</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
     </message>
 </context>
 </TS>

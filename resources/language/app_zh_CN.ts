@@ -7,6 +7,41 @@
         <source>管理员模式</source>
         <translation>管理员模式</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>调试信息</translation>
+    </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1在%2应答</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1自复位后未应答</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1自设置后未应答</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%1台设备中有%2台再次应答</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1台设备在线</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +76,10 @@
     <message>
         <source>不在线</source>
         <translation>不在线</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>设备列表</translation>
     </message>
 </context>
 <context>
@@ -169,6 +208,42 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*网关不在IP网段内，再按设置发送</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS服务器</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>开启自动获取IP</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>关闭自动获取IP</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>WIFI名称</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>WIFI密码</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>显示密码</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
@@ -244,6 +319,10 @@
         <source>未准备</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
 </context>
 <context>
     <name>HardDiskItem</name>
@@ -306,6 +385,21 @@
         <source>音频接口正常</source>
         <translation>音频接口正常</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>没有有线网络</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>本机IP地址</translation>
+    </message>
 </context>
 <context>
     <name>Menu</name>
@@ -359,6 +453,10 @@
     <message>
         <source>取消</source>
         <translation>取消</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
@@ -461,6 +559,18 @@
     <message>
         <source>已向96个地址发送复位</source>
         <translation>已向96个地址发送复位</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>升级包路径</translation>
     </message>
 </context>
 <context>
@@ -624,35 +734,37 @@
         <source>切换失败</source>
         <translation>切换失败</translation>
     </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
     <message>
-        <source>没有有线网络</source>
-        <translation>没有有线网络</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1在%2应答</translation>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
     <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1自复位后未应答</translation>
+        <source>视频预览</source>
+        <translation>视频预览</translation>
     </message>
     <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1自设置后未应答</translation>
+        <source>URL</source>
+        <translation>URL</translation>
     </message>
     <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%1台设备中有%2台再次应答</translation>
+        <source>帧率</source>
+        <translation>帧率</translation>
     </message>
     <message>
-        <source>%1台设备在线</source>
-        <translation>%1台设备在线</translation>
+        <source>码率</source>
+        <translation>码率</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>帧间隔</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
     </message>
 </context>
 </TS>
