@@ -679,6 +679,10 @@
         <source>正在发送第0包,共0包</source>
         <translation>Sending packet 0 of 0</translation>
     </message>
+    <message>
+        <source>升级进度</source>
+        <translation>Update progress</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>

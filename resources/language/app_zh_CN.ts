@@ -679,6 +679,10 @@
         <source>正在发送第0包,共0包</source>
         <translation>正在发送第0包,共0包</translation>
     </message>
+    <message>
+        <source>升级进度</source>
+        <translation>升级进度</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
