@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-lab run bench test-asan fuzz clean
+.PHONY: all deps build test test-lab run bench test-asan fuzz clean package install
 
 all: build
 
@@ -24,6 +24,14 @@ test-lab: build
 
 run: build
 	tools/run-demo.sh $(BUILD)
+
+# The Debian packages searcher and searcher-devsim, left in $(BUILD).
+package: build
+	cd $(BUILD) && cpack
+
+# Into CMAKE_INSTALL_PREFIX (/usr/local unless configured otherwise; DESTDIR works).
+install: build
+	cmake --install $(BUILD)
 
 # The benchmarks of bench/, each in a lab of its own; they print figures, not verdicts.
 bench: build

@@ -79,6 +79,9 @@ public slots:
     void netEditSent();
     void resetSelected();
 
+private slots:
+    void openNetConfig();
+
 private:
     // Opening a dialog replaces the one of its kind: the old one goes, a new
     // one is made as a child of this window, its closeMsg() wired to closeSlot.
@@ -89,7 +92,6 @@ private:
     template<typename Dialog>
     static void discard(Dialog *&dialog);
 
-    void openNetConfig();
     void openHardDisk();
     void openHardware();
 

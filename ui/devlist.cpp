@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QStandardItemModel>
 #include <QStringList>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -87,6 +88,7 @@ DevList::DevList(QWidget *parent)
     // Registry order until the installer clicks a header.
     ui->treeView->header()->setSortIndicator(-1, Qt::AscendingOrder);
     ui->treeView->setSortingEnabled(true);
+    setFocusProxy(ui->treeView);
     setUpModel();
 
     auto *copy = new QAction(this);
@@ -100,6 +102,9 @@ DevList::DevList(QWidget *parent)
     QPalette hint = ui->lineEdit_filter->palette();
     hint.setColor(QPalette::PlaceholderText, HintColor);
     ui->lineEdit_filter->setPalette(hint);
+    // The line edit's own clear button is a control a screen reader names too.
+    if (auto *clear = ui->lineEdit_filter->findChild<QToolButton *>())
+        clear->setAccessibleName(tr("清除筛选"));
     QObject::connect(ui->lineEdit_filter, &QLineEdit::textChanged, this, [this](const QString &text) {
         sortFilter->setFilterText(text);
         deferCount();
@@ -114,6 +119,7 @@ DevList::DevList(QWidget *parent)
                      this, SLOT(openMenu(const QPoint &)));
     QObject::connect(ui->treeView, SIGNAL(pressed(const QModelIndex &)), this, SLOT(selectRow(const QModelIndex &)));
     QObject::connect(ui->treeView, SIGNAL(clickMsg()), this, SLOT(clickTreeView()));
+    QObject::connect(ui->treeView, SIGNAL(enterMsg(const QModelIndex &)), this, SLOT(openConfig(const QModelIndex &)));
     QObject::connect(connect, SIGNAL(cleanListMsg()), this, SLOT(cleanList()));
 }
 
@@ -285,6 +291,11 @@ void DevList::countDevices()
                                .arg(shown).arg(online(sortFilter)).arg(online(model)));
 }
 
+QList<QWidget *> DevList::tabChain() const
+{
+    return {ui->lineEdit_filter, ui->pushButton_export, ui->treeView};
+}
+
 QList<int> DevList::selectedDevRows() const
 {
     QList<int> rows;
@@ -336,4 +347,11 @@ void DevList::exportList()
                                                       tr("CSV文件 (*.csv)"));
     if (!path.isEmpty())
         emit statusMsg(exportTo(path));
+}
+
+void DevList::openConfig(const QModelIndex &index)
+{
+    // The keyboard moves the current row without pressing it: Enter selects it first.
+    selectRow(index);
+    emit openConfigMsg();
 }

@@ -27,6 +27,8 @@ public:
 
     // The devices' registry rows the installer has selected, in registry order.
     QList<int> selectedDevRows() const;
+    // Its widgets that take the keyboard focus, in reading order.
+    QList<QWidget *> tabChain() const;
     // Writes the rows shown, as shown, with a header row as CSV; says how it went.
     QString exportTo(const QString &path) const;
 
@@ -37,12 +39,14 @@ signals:
     void clickTreeViewMsg();
     void countsMsg(const QString &text);   // "12 devices, 11 online"
     void statusMsg(const QString &text);
+    void openConfigMsg();
 
 public slots:
     void loadDev(int row);
     void selectRow(QModelIndex index);
     void openMenu(QPoint pos);
     void clickTreeView();
+    void openConfig(const QModelIndex &index);
     void cleanList();
 
 private slots:

@@ -34,6 +34,7 @@ Update::Update(QWidget *parent)
     markIndicators(ui->widget_rows->findChildren<QCheckBox *>());
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(closeWindow()));
+    DialogChrome::closeOnEscape(this, SLOT(closeWindow()));
     connect(engine, SIGNAL(sendUpdateMsg(int,int)), this, SLOT(updateProgress(int,int)));
     connect(engine, SIGNAL(updateTimeOutMsg()), this, SLOT(updateTimeOut()));
     connect(engine, SIGNAL(updateBeginMsg()), this, SLOT(updateBegin()));

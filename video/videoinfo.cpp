@@ -23,6 +23,7 @@ VideoInfo::VideoInfo(QWidget *parent)
     QObject::connect(ui->checkBox_264, SIGNAL(stateChanged(int)), this, SLOT(click264(int)));
     QObject::connect(ui->checkBox_265, SIGNAL(stateChanged(int)), this, SLOT(click265(int)));
     QObject::connect(ui->label_close, SIGNAL(clicked()), this, SLOT(cancle()));
+    DialogChrome::closeOnEscape(this, SLOT(cancle()));
     QObject::connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     QObject::connect(connect, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)), this, SLOT(loadVideoData()));
     QObject::connect(connect, SIGNAL(getSetVideoSuccessMsg(int)), this, SLOT(getSetVideoSuccess(int)));

@@ -11,6 +11,14 @@
         <source>… %1 older lines dropped</source>
         <translation>… %1 older lines dropped</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug messages</translation>
+    </message>
 </context>
 <context>
     <name>CommandFeedback</name>
@@ -109,6 +117,18 @@
     <message>
         <source>CSV文件 (*.csv)</source>
         <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>筛选</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>Device list</translation>
+    </message>
+    <message>
+        <source>清除筛选</source>
+        <translation>Clear filter</translation>
     </message>
 </context>
 <context>
@@ -237,6 +257,42 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*Gateway outside the subnet: press Setting again to send</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS server</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>DHCP on</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>DHCP off</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>Wi-Fi name</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>Wi-Fi password</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>Show password</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
@@ -312,6 +368,10 @@
         <source>未准备</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
 </context>
 <context>
     <name>HardDiskItem</name>
@@ -374,12 +434,20 @@
         <source>音频接口正常</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
 </context>
 <context>
     <name>LocalAddressPicker</name>
     <message>
         <source>没有有线网络</source>
         <translation>No wired network</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>Local IP address</translation>
     </message>
 </context>
 <context>
@@ -446,6 +514,10 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -548,6 +620,18 @@
     <message>
         <source>已向96个地址发送复位</source>
         <translation>Reset sent to 96 addresses</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>Update package path</translation>
     </message>
 </context>
 <context>
@@ -656,6 +740,10 @@
         <source>正在发送第0包,共0包</source>
         <translation>Sending packet 0 of 0</translation>
     </message>
+    <message>
+        <source>升级进度</source>
+        <translation>Update progress</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
@@ -710,6 +798,38 @@
     <message>
         <source>切换失败</source>
         <translation>Setting failed</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>视频预览</source>
+        <translation>Video preview</translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>码率</source>
+        <translation>Bit rate</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>Frame interval</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
     </message>
 </context>
 </TS>

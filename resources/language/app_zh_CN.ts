@@ -11,6 +11,14 @@
         <source>… %1 older lines dropped</source>
         <translation>… 已丢弃较早的%1行</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>调试信息</translation>
+    </message>
 </context>
 <context>
     <name>CommandFeedback</name>
@@ -106,6 +114,18 @@
     <message>
         <source>CSV文件 (*.csv)</source>
         <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>筛选</source>
+        <translation>筛选</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>设备列表</translation>
+    </message>
+    <message>
+        <source>清除筛选</source>
+        <translation>清除筛选</translation>
     </message>
 </context>
 <context>
@@ -234,6 +254,42 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*网关不在IP网段内，再按设置发送</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS服务器</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>开启自动获取IP</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>关闭自动获取IP</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>WIFI名称</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>WIFI密码</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>显示密码</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
@@ -309,6 +365,10 @@
         <source>未准备</source>
         <translation>未准备</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
 </context>
 <context>
     <name>HardDiskItem</name>
@@ -371,12 +431,20 @@
         <source>音频接口正常</source>
         <translation>音频接口正常</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
 </context>
 <context>
     <name>LocalAddressPicker</name>
     <message>
         <source>没有有线网络</source>
         <translation>没有有线网络</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>本机IP地址</translation>
     </message>
 </context>
 <context>
@@ -443,6 +511,10 @@
     <message>
         <source>取消</source>
         <translation>取消</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
@@ -545,6 +617,18 @@
     <message>
         <source>已向96个地址发送复位</source>
         <translation>已向96个地址发送复位</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>升级包路径</translation>
     </message>
 </context>
 <context>
@@ -653,6 +737,10 @@
         <source>正在发送第0包,共0包</source>
         <translation>正在发送第0包,共0包</translation>
     </message>
+    <message>
+        <source>升级进度</source>
+        <translation>升级进度</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
@@ -707,6 +795,38 @@
     <message>
         <source>切换失败</source>
         <translation>切换失败</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>视频预览</source>
+        <translation>视频预览</translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>帧率</translation>
+    </message>
+    <message>
+        <source>码率</source>
+        <translation>码率</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>帧间隔</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
     </message>
 </context>
 </TS>
