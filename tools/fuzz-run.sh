@@ -10,7 +10,7 @@ build=${1:?usage: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]}
 seconds=${2:?usage: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_datagram fuzz_tcp fuzz_text)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_datagram fuzz_tcp)
 lab="$here/../tests/lab/lab.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

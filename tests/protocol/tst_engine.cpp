@@ -108,12 +108,6 @@ private slots:
         devs = Devs::instance();
     }
 
-    void a_second_engine_takes_nothing_over()
-    {
-        { Connect second; }
-        QCOMPARE(Connect::instance(), engine);
-    }
-
     void gesture_sends_exactly_these_bytes_data()
     {
         QTest::addColumn<QString>("gesture");
