@@ -199,7 +199,10 @@ private slots:
         QVERIFY(starts.size() >= 2 && starts.at(1).value("codec").toString() == "h265");
         QVERIFY(child<QCheckBox>(dialog(), "checkBox_265")->isChecked());
         QCOMPARE(text("label_videoSize"), QStringLiteral("1920x1080"));
+        // With the picture back the dialog stops searching.
+        const int searches = sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size();
         QVERIFY(showsTheStreamRate());
+        QCOMPARE(sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size(), searches);
     }
 };
 
