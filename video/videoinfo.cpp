@@ -39,8 +39,8 @@ VideoInfo::VideoInfo(QWidget *parent)
     QObject::connect(connect, SIGNAL(getSetVideoSuccessMsg(int)), this, SLOT(getSetVideoSuccess(int)));
     QObject::connect(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)), this, SLOT(loadFrameInfo(uint8_t *,int,int)));
     QObject::connect(&timer, SIGNAL(timeout()), this, SLOT(resetDecodeNum()));
-    QObject::connect(video, SIGNAL(streamProblemMsg(Video::Problem,QString)), this, SLOT(showStreamProblem(Video::Problem,QString)));
-    QObject::connect(&reconnectSearch, SIGNAL(timeout()), this, SLOT(searchWhileReconnecting()));
+    QObject::connect(video, SIGNAL(streamProblemMsg(Video::Problem,QString)), this, SLOT(onStreamProblem(Video::Problem,QString)));
+    QObject::connect(&reconnectSearch, SIGNAL(timeout()), this, SLOT(onReconnectSearchTimeout()));
 
     timer.start(1000);
     // The URL, the boxes and the picture come with the device's answer.
@@ -112,7 +112,7 @@ void VideoInfo::getSetVideoSuccess(int success)
     reconnectSearch.start(ReconnectSearchMs);
 }
 
-void VideoInfo::searchWhileReconnecting()
+void VideoInfo::onReconnectSearchTimeout()
 {
     if (reconnecting.elapsed() < ReconnectLimitMs) {
         connect->search();
@@ -163,7 +163,7 @@ void VideoInfo::resetDecodeNum()
     decodeNum = 0;
 }
 
-void VideoInfo::showStreamProblem(Video::Problem problem, const QString &detail)
+void VideoInfo::onStreamProblem(Video::Problem problem, const QString &detail)
 {
     QString text;
     switch (problem) {

@@ -43,11 +43,13 @@ public slots:
     void moveWindow(QPoint movePoint);
     void loadFrameInfo(uint8_t *data, int width, int height);
     void resetDecodeNum();
-    void showStreamProblem(Video::Problem problem, const QString &detail);
-    void searchWhileReconnecting();
 
 protected:
     void paintEvent(QPaintEvent *e) override;
+
+private slots:
+    void onStreamProblem(Video::Problem problem, const QString &detail);
+    void onReconnectSearchTimeout();
 
 private:
     void showPictureState(const QString &text);
