@@ -831,5 +831,33 @@
         <source>H.265</source>
         <translation>H.265</translation>
     </message>
+    <message>
+        <source>无码流：设备无应答</source>
+        <translation>No stream: the device does not answer</translation>
+    </message>
+    <message>
+        <source>重新连接中…</source>
+        <translation>Reconnecting…</translation>
+    </message>
+    <message>
+        <source>无码流：连接被拒绝</source>
+        <translation>No stream: connection refused</translation>
+    </message>
+    <message>
+        <source>不支持的图像格式：%1</source>
+        <translation>Unsupported picture format: %1</translation>
+    </message>
+    <message>
+        <source>图像过大：%1（最大 %2x%3）</source>
+        <translation>Picture too large: %1 (at most %2x%3)</translation>
+    </message>
+    <message>
+        <source>码流中断：设备不再发送图像</source>
+        <translation>Stream stopped: the device sends no more pictures</translation>
+    </message>
+    <message>
+        <source>无码流：%1</source>
+        <translation>No stream: %1</translation>
+    </message>
 </context>
 </TS>

@@ -828,5 +828,33 @@
         <source>H.265</source>
         <translation>H.265</translation>
     </message>
+    <message>
+        <source>无码流：设备无应答</source>
+        <translation>无码流：设备无应答</translation>
+    </message>
+    <message>
+        <source>重新连接中…</source>
+        <translation>重新连接中…</translation>
+    </message>
+    <message>
+        <source>无码流：连接被拒绝</source>
+        <translation>无码流：连接被拒绝</translation>
+    </message>
+    <message>
+        <source>不支持的图像格式：%1</source>
+        <translation>不支持的图像格式：%1</translation>
+    </message>
+    <message>
+        <source>图像过大：%1（最大 %2x%3）</source>
+        <translation>图像过大：%1（最大 %2x%3）</translation>
+    </message>
+    <message>
+        <source>码流中断：设备不再发送图像</source>
+        <translation>码流中断：设备不再发送图像</translation>
+    </message>
+    <message>
+        <source>无码流：%1</source>
+        <translation>无码流：%1</translation>
+    </message>
 </context>
 </TS>
