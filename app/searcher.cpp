@@ -69,6 +69,8 @@ Searcher::Searcher(QWidget *parent)
         ui->pushButton_moreReset, ui->widget_localIp->focusProxy()};
     for (int i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder.at(i - 1), readingOrder.at(i));
+    // The keyboard starts on the devices, not on the first link of the title bar.
+    devList->setFocus();
     ui->label_version->setText(version);
 
     feedback = new CommandFeedback(ui->label_feedback, this);

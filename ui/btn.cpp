@@ -25,3 +25,9 @@ void Btn::keyPressEvent(QKeyEvent *e)
     else
         QLabel::keyPressEvent(e);
 }
+
+void Btn::paintEvent(QPaintEvent *e)
+{
+    QLabel::paintEvent(e);
+    ButtonAccess::paintFocusMark(this);
+}

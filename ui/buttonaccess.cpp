@@ -3,6 +3,7 @@
 #include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QWidget>
 
 namespace {
@@ -40,6 +41,16 @@ bool isPressKey(const QKeyEvent *e)
 {
     const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     return plain && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space);
+}
+
+void paintFocusMark(QWidget *button)
+{
+    if (!button->hasFocus())
+        return;
+    QPainter painter(button);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x3d, 0x9b, 0xff), 2));
+    painter.drawRoundedRect(QRectF(button->rect()).adjusted(1, 1, -1, -1), 3, 3);
 }
 
 QAccessibleInterface *factory(const QString &className, QObject *object)

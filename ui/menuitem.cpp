@@ -40,4 +40,5 @@ void MenuItem::leaveEvent(QEvent *)
 void MenuItem::paintEvent(QPaintEvent *)
 {
     DialogChrome::paintStyleSheet(this);
+    ButtonAccess::paintFocusMark(this);
 }

@@ -58,4 +58,5 @@ void NetTabBtn::keyPressEvent(QKeyEvent *e)
 void NetTabBtn::paintEvent(QPaintEvent *)
 {
     DialogChrome::paintStyleSheet(this);
+    ButtonAccess::paintFocusMark(this);
 }

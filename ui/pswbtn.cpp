@@ -38,4 +38,5 @@ void PswBtn::keyPressEvent(QKeyEvent *e)
 void PswBtn::paintEvent(QPaintEvent *)
 {
     DialogChrome::paintStyleSheet(this);   // the eye is the style sheet's image; the label has no text
+    ButtonAccess::paintFocusMark(this);
 }

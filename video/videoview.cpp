@@ -127,7 +127,8 @@ void VideoView::paintGL()
         glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    glViewport(0, 0, QOpenGLWidget::width(), QOpenGLWidget::height());
+    // QOpenGLWidget has set the viewport to the framebuffer, in device pixels:
+    // the widget's own size would fill a quarter of it on a screen scaled by 2.
     // Depth testing is on and the widget keeps its depth buffer between
     // repaints: without this clear every quad after the first lies at the
     // depth already stored and is rejected, and the picture never changes.

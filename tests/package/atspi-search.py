@@ -14,7 +14,8 @@ import pyatspi
 
 EXPECTED = [
     ("Debug", "push button"), ("Minimize", "push button"), ("Close", "push button"),
-    ("Update package path", "text"), ("Browse", "push button"), ("Device list", "tree table"),
+    ("Update package path", "text"), ("Browse", "push button"), ("Filter", "text"),
+    ("Export list", "push button"), ("Device list", "tree"),
     ("Search once", "push button"), ("Auto search", "push button"), ("Clean List", "push button"),
     ("Repair Search", "push button"), ("Prepare All Update", "push button"),
     ("All Update", "push button"), ("LAN device reset", "push button"),
@@ -46,7 +47,7 @@ def walk(node, found):
         if child.getState().contains(pyatspi.STATE_SHOWING):
             found.setdefault((child.name, child.getRoleName()), child)
         # The rows of the list are many and say nothing of the controls.
-        if child.getRoleName() != "tree table":
+        if child.getRoleName() != "tree":
             walk(child, found)
     return found
 
@@ -67,7 +68,7 @@ def main():
         search = controls[("Search once", "push button")].queryAction()
         press = [search.getName(i) for i in range(search.nActions)].index("Press")
         search.doAction(press)
-        table = controls[("Device list", "tree table")].queryTable()
+        table = controls[("Device list", "tree")].queryTable()
         if not wait_for(lambda: table.nRows == devices):
             sys.exit("atspi-search: the list shows %d devices, not %d" % (table.nRows, devices))
         print("atspi-search: %d controls named, %d devices listed" % (len(EXPECTED), devices))

@@ -32,9 +32,11 @@ done
 
 export XDG_RUNTIME_DIR="$root/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-# Assistive technology is switched on the way a desktop does it, on the session's
-# accessibility bus, before the tool starts.
-xvfb-run -a --server-args="-screen 0 1280x1024x24" dbus-run-session -- sh -c '
-    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
-        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null &&
+# Qt finds the accessibility bus through the AT_SPI_BUS property of the X root
+# window, which the bus launcher sets when it starts. Without it Qt asks the
+# session bus instead, but registers the tool before that answer comes and never
+# again: so the launcher is started before the tool, and Xvfb must not reset
+# (and drop the property) when the launcher, its only client, disconnects.
+xvfb-run -a --server-args="-screen 0 1280x1024x24 -noreset" dbus-run-session -- sh -c '
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null &&
     exec /usr/bin/python3 "$1/atspi-search.py" "$2/usr/bin/Searcher" 12' sh "$here" "$root"

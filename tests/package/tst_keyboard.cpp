@@ -32,6 +32,8 @@ private slots:
     void initTestCase();
     void label_buttons_press_on_enter_space_and_accessible_action_data();
     void label_buttons_press_on_enter_space_and_accessible_action();
+    void focused_label_button_shows_a_focus_mark_data();
+    void focused_label_button_shows_a_focus_mark();
     void every_control_has_an_english_name_and_escape_closes_the_dialog_data();
     void every_control_has_an_english_name_and_escape_closes_the_dialog();
     void enter_on_a_row_opens_network_config_for_that_device();
@@ -39,6 +41,7 @@ private slots:
 
 private:
     QWidget *open(const QByteArray &how);
+    static QWidget *labelButton(const QByteArray &widget);
 
     MainWindowFixture ui;
     DevsimProcess sim;
@@ -76,21 +79,11 @@ void TestKeyboard::label_buttons_press_on_enter_space_and_accessible_action()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, presses);
-    QScopedPointer<QWidget> button;
-    const char *pressed = nullptr;
-    if (widget == "Btn") {
-        button.reset(new Btn);
-        pressed = SIGNAL(clicked());
-    } else if (widget == "PswBtn") {
-        button.reset(new PswBtn);
-        pressed = SIGNAL(clickMsg(bool));
-    } else if (widget == "NetTabBtn") {
-        button.reset(new NetTabBtn);
-        pressed = SIGNAL(clickMsg(NetTabBtn *));
-    } else {
-        button.reset(new MenuItem);
-        pressed = SIGNAL(clicked(MenuItem *));
-    }
+    QScopedPointer<QWidget> button(labelButton(widget));
+    const char *pressed = widget == "Btn" ? SIGNAL(clicked())
+        : widget == "PswBtn"              ? SIGNAL(clickMsg(bool))
+        : widget == "NetTabBtn"           ? SIGNAL(clickMsg(NetTabBtn *))
+                                          : SIGNAL(clicked(MenuItem *));
     QSignalSpy spy(button.data(), pressed);
     QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
     if (key) {
@@ -101,6 +94,40 @@ void TestKeyboard::label_buttons_press_on_enter_space_and_accessible_action()
         access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     }
     QCOMPARE(spy.count(), presses);
+}
+
+void TestKeyboard::focused_label_button_shows_a_focus_mark_data()
+{
+    QTest::addColumn<QByteArray>("widget");
+    for (const char *widget : {"Btn", "PswBtn", "NetTabBtn", "MenuItem"})
+        QTest::newRow(widget) << QByteArray(widget);
+}
+
+void TestKeyboard::focused_label_button_shows_a_focus_mark()
+{
+    QFETCH(QByteArray, widget);
+    QScopedPointer<QWidget> button(labelButton(widget));
+    button->resize(60, 24);
+    button->show();
+    const QColor mark(0x3d, 0x9b, 0xff);
+    const auto edge = [&] { return button->grab().toImage().pixelColor(1, 12); };
+    QVERIFY(edge() != mark);
+    QApplication::setActiveWindow(button.data());
+    button->setFocus(Qt::TabFocusReason);
+    const QColor focused = button->hasFocus() ? edge() : QColor();
+    QApplication::setActiveWindow(ui.window());
+    QCOMPARE(focused, mark);
+}
+
+QWidget *TestKeyboard::labelButton(const QByteArray &widget)
+{
+    if (widget == "Btn")
+        return new Btn;
+    if (widget == "PswBtn")
+        return new PswBtn;
+    if (widget == "NetTabBtn")
+        return new NetTabBtn;
+    return new MenuItem;
 }
 
 QWidget *TestKeyboard::open(const QByteArray &how)
