@@ -34,12 +34,14 @@ const char ViewStyle[] =
 // While answers keep coming, the view is redrawn at most this often.
 constexpr int RepaintIntervalMs = 20;
 
-// A cell of a device row; the name column carries the device icon.
-QStandardItem *newCell(int column, const QIcon &icon)
+// A cell of a device row, written before the model sees it; the name column
+// carries the device icon.
+QStandardItem *newCell(int column, const QIcon &icon, const QString &text, const QBrush &foreground)
 {
-    auto *cell = new QStandardItem;
+    auto *cell = new QStandardItem(text);
     if (column == 0)
         cell->setIcon(icon);
+    cell->setForeground(foreground);
     return cell;
 }
 
@@ -141,31 +143,33 @@ void DevList::loadDev(int row)
     const QBrush foreground(dev->online >= 1 ? OnlineColor : OfflineColor);
 
     if (row >= model->rowCount()) {
-        // A new device: its row goes in whole, one insertion for the view.
+        // A new device: its row goes in whole and written, one change for the
+        // view rather than one per cell.
         QList<QStandardItem *> cells;
         for (int column = 0; column < ColumnCount; ++column)
-            cells << newCell(column, deviceIcon);
+            cells << newCell(column, deviceIcon, texts[column], foreground);
         model->setRowCount(row);   // rows the registry has not announced yet stay empty
         model->insertRow(row, cells);
-    }
-    // Cells are rewritten in place: replacing an item would make the model
-    // announce a layout change and the view relay out every row, while
-    // rewriting repaints this row alone (and nothing when it is unchanged).
-    const QStandardItem *ipCell = model->item(row, 1);
-    const bool moved = ipCell && !ipCell->text().isEmpty() && ipCell->text() != texts[1];
-    for (int column = 0; column < ColumnCount; ++column) {
-        QStandardItem *cell = model->item(row, column);
-        if (!cell) {   // a row left empty above
-            cell = newCell(column, deviceIcon);
-            model->setItem(row, column, cell);
+    } else {
+        // Cells are rewritten in place: replacing an item would make the model
+        // announce a layout change and the view relay out every row, while
+        // rewriting repaints this row alone (and nothing when it is unchanged).
+        const QStandardItem *ipCell = model->item(row, 1);
+        const bool moved = ipCell && !ipCell->text().isEmpty() && ipCell->text() != texts[1];
+        for (int column = 0; column < ColumnCount; ++column) {
+            QStandardItem *cell = model->item(row, column);
+            if (!cell) {   // a row left empty above
+                model->setItem(row, column, newCell(column, deviceIcon, texts[column], foreground));
+                continue;
+            }
+            cell->setText(texts[column]);
+            cell->setForeground(foreground);
+            if (moved)
+                cell->setBackground(MovedColor);
         }
-        cell->setText(texts[column]);
-        cell->setForeground(foreground);
         if (moved)
-            cell->setBackground(MovedColor);
+            fadeHighlight(row);
     }
-    if (moved)
-        fadeHighlight(row);
 
     view->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current);
     for (const QModelIndex &index : qAsConst(expanded))
