@@ -58,7 +58,7 @@ Connect::Connect(QObject *parent)
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
     answers = new DatagramReader(Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
-    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()), Qt::QueuedConnection);
+    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
     commandSocket = boundSocket(Wire::CommandPort);
 
     initTcpServer();

@@ -1,5 +1,6 @@
 #include "datagramreader.h"
 
+#include <QSocketNotifier>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -42,9 +43,14 @@ int openPort(quint16 port, int bufferBytes)
 DatagramReader::DatagramReader(quint16 broadcastPort, quint16 privatePort, int bufferBytes, QObject *parent)
     : QObject(parent)
     , m_wake(::eventfd(0, EFD_CLOEXEC))
+    , m_ready(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     m_descriptors[0] = openPort(broadcastPort, bufferBytes);
     m_descriptors[1] = openPort(privatePort, bufferBytes);
+    // The thread wakes the GUI thread through a descriptor of its own: nothing
+    // of Qt's is touched from the reader's thread.
+    m_readyNotifier = new QSocketNotifier(m_ready, QSocketNotifier::Read, this);
+    connect(m_readyNotifier, SIGNAL(activated(int)), this, SLOT(onDatagramsQueued()));
     m_thread = QThread::create([this] { run(); });
     m_thread->setObjectName(QStringLiteral("answer reader"));
     m_thread->start();
@@ -62,6 +68,8 @@ DatagramReader::~DatagramReader()
             ::close(descriptor);
     }
     ::close(m_wake);
+    delete m_readyNotifier;
+    ::close(m_ready);
 }
 
 QVector<DatagramReader::Datagram> DatagramReader::take(int max, int *dropped)
@@ -91,6 +99,13 @@ void DatagramReader::setQueueLimit(int limit)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_limit = limit;
+}
+
+void DatagramReader::onDatagramsQueued()
+{
+    quint64 raised = 0;
+    if (::read(m_ready, &raised, sizeof raised) == sizeof raised)
+        emit datagramsReadyMsg();
 }
 
 void DatagramReader::run()
@@ -145,7 +160,7 @@ int DatagramReader::drain(int descriptor, bool isBroadCast, char *buffers)
 
 void DatagramReader::enqueue(QVector<Datagram> &batch)
 {
-    bool announce = false;
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_read += batch.size();
@@ -155,10 +170,13 @@ void DatagramReader::enqueue(QVector<Datagram> &batch)
             else
                 m_queue.push_back(std::move(datagram));
         }
-        announce = !m_announced && !m_queue.empty();
-        if (announce)
+        wake = !m_announced && !m_queue.empty();
+        if (wake)
             m_announced = true;
     }
-    if (announce)
-        emit datagramsReadyMsg();
+    if (wake) {
+        const quint64 one = 1;
+        if (::write(m_ready, &one, sizeof one) != sizeof one)
+            qWarning("DatagramReader: cannot wake the GUI thread");
+    }
 }

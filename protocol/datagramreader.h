@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 
+class QSocketNotifier;
 class QThread;
 
 // Takes what devices send to the two answer ports off the kernel on a thread
@@ -45,10 +46,12 @@ public:
     void setQueueLimit(int limit);
 
 signals:
-    // The queue has turned from empty to holding datagrams; raised on the
-    // reader's thread, so receivers get it queued. Not raised again until
-    // take() has found the queue empty.
+    // The queue has turned from empty to holding datagrams; raised on the GUI
+    // thread, and not again until take() has found the queue empty.
     void datagramsReadyMsg();
+
+private slots:
+    void onDatagramsQueued();
 
 private:
     void run();
@@ -58,6 +61,8 @@ private:
 
     int m_descriptors[2] = {-1, -1};   // broadcast, private
     int m_wake = -1;                   // eventfd that ends the thread's wait
+    int m_ready = -1;                  // eventfd the thread raises for the GUI thread
+    QSocketNotifier *m_readyNotifier = nullptr;
     QThread *m_thread = nullptr;
 
     mutable std::mutex m_mutex;        // guards what follows
