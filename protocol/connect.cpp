@@ -189,10 +189,11 @@ void Connect::chooseLocalAddress(const LocalAddress &choice)
 }
 
 // A search answered by a whole site queues thousands of answers within
-// milliseconds. Taking those already waiting in one turn of the event loop lets
-// the device list lay itself out and redraw once for them rather than once for
-// each; every datagram is still counted and handled on its own, in the order
-// the reader took them.
+// milliseconds. Taking those already waiting, and those that come in while
+// they are handled, in one turn of the event loop lets the device list lay
+// itself out and redraw once for them rather than once for each; every
+// datagram is still counted and handled on its own, in the order the reader
+// took them.
 void Connect::takeAnswers()
 {
     QElapsedTimer turn;
@@ -206,8 +207,8 @@ void Connect::takeAnswers()
             ++receiveNum;
             takeDatagram(datagram.bytes, datagram.sender, datagram.isBroadCast);
         }
-        if (chunk.size() < DatagramsPerChunk)
-            break;   // the queue is empty: the reader announces the next datagram
+        if (chunk.isEmpty())
+            break;   // nothing came in meanwhile: the reader announces the next datagram
         taken += chunk.size();
         if (taken >= MaxDatagramsPerTurn || turn.hasExpired(MaxTurnMs)) {
             QMetaObject::invokeMethod(this, "takeAnswers", Qt::QueuedConnection);
