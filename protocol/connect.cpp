@@ -189,16 +189,16 @@ void Connect::chooseLocalAddress(const LocalAddress &choice)
 }
 
 // A search answered by a whole site queues thousands of answers within
-// milliseconds. Taking those already waiting, and those that come in while
-// they are handled, in one turn of the event loop lets the device list lay
-// itself out and redraw once for them rather than once for each; every
-// datagram is still counted and handled on its own, in the order the reader
-// took them.
+// milliseconds. Taking those already waiting in one turn of the event loop lets
+// the device list lay itself out and redraw once for them rather than once for
+// each; every datagram is still counted and handled on its own, in the order
+// the reader took them.
 void Connect::takeAnswers()
 {
     QElapsedTimer turn;
     turn.start();
     int taken = 0;
+    bool lookedAgain = false;
     while (true) {
         int dropped = 0;
         const QVector<DatagramReader::Datagram> chunk = answers->take(DatagramsPerChunk, &dropped);
@@ -207,8 +207,15 @@ void Connect::takeAnswers()
             ++receiveNum;
             takeDatagram(datagram.bytes, datagram.sender, datagram.isBroadCast);
         }
-        if (chunk.isEmpty())
-            break;   // nothing came in meanwhile: the reader announces the next datagram
+        if (chunk.size() < DatagramsPerChunk) {
+            // The queue ran empty. One more look takes the answers of the same
+            // search that came in meanwhile; more would only keep the reader
+            // waiting on the queue: it announces the next datagram anyway.
+            if (chunk.isEmpty() || lookedAgain)
+                break;
+            lookedAgain = true;
+            continue;
+        }
         taken += chunk.size();
         if (taken >= MaxDatagramsPerTurn || turn.hasExpired(MaxTurnMs)) {
             QMetaObject::invokeMethod(this, "takeAnswers", Qt::QueuedConnection);
