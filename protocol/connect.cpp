@@ -5,9 +5,9 @@
 #include <QUdpSocket>
 
 #include <cstring>
-#include <utility>
 
 #include "protocol/adminservice.h"
+#include "protocol/datagramreader.h"
 #include "protocol/localip.h"
 #include "protocol/timeoutitem.h"
 #include "registry/dev.h"
@@ -15,12 +15,13 @@
 
 namespace {
 
-// A burst of answers from a large site must fit in the kernel's queue until
-// the event loop reads them.
+// The reader drains the answer ports at once, yet a burst from a large site
+// arrives faster still; the kernel holds it meanwhile.
 constexpr int AnswerSocketBufferBytes = 8 * 1024 * 1024;
 
-// One readyRead takes the datagrams already queued, up to these bounds, so
-// that timers and input still come through during a burst.
+// One turn of the event loop takes the datagrams waiting, a chunk at a time up
+// to these bounds, so that timers and input still come through during a burst.
+constexpr int DatagramsPerChunk = 64;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
@@ -56,13 +57,9 @@ Connect::Connect(QObject *parent)
     qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
-    broadCastSocket = boundSocket(Wire::BroadcastAnswerPort);
+    answers = new DatagramReader(Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
+    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
     commandSocket = boundSocket(Wire::CommandPort);
-    privateSocket = boundSocket(Wire::PrivateAnswerPort);
-    broadCastSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, AnswerSocketBufferBytes);
-    privateSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, AnswerSocketBufferBytes);
-    connect(broadCastSocket, SIGNAL(readyRead()), this, SLOT(receiveBroadCast()));
-    connect(privateSocket, SIGNAL(readyRead()), this, SLOT(receivePrivate()));
 
     initTcpServer();
 
@@ -79,9 +76,8 @@ Connect::~Connect()
     resetUpdate();
     delete sendSocket;
     delete addressSocket;
-    delete broadCastSocket;
+    delete answers;
     delete commandSocket;
-    delete privateSocket;
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -192,54 +188,46 @@ void Connect::chooseLocalAddress(const LocalAddress &choice)
     chosenLocal = choice;
 }
 
-void Connect::receiveBroadCast()
-{
-    readQueued(broadCastSocket);
-}
-
-void Connect::receivePrivate()
-{
-    readQueued(privateSocket);
-}
-
 // A search answered by a whole site queues thousands of answers within
-// milliseconds. Taking those already queued in one turn of the event loop lets
+// milliseconds. Taking those already waiting in one turn of the event loop lets
 // the device list lay itself out and redraw once for them rather than once for
-// each; every datagram is still read, counted and handled on its own. While
-// both answer sockets hold datagrams they are read alternately, one each, just
-// as their two notifiers would serve them, so answers to both ports keep that
-// order without a turn of the event loop per datagram.
-void Connect::readQueued(QUdpSocket *socket)
+// each; every datagram is still counted and handled on its own, in the order
+// the reader took them.
+void Connect::takeAnswers()
 {
-    QUdpSocket *other = socket == broadCastSocket ? privateSocket : broadCastSocket;
     QElapsedTimer turn;
     turn.start();
     int taken = 0;
-    do {
-        readDatagram(socket, socket == broadCastSocket);
-        if (other->hasPendingDatagrams())
-            std::swap(socket, other);
-    } while (++taken < MaxDatagramsPerTurn && !turn.hasExpired(MaxTurnMs) && socket->hasPendingDatagrams());
-}
-
-void Connect::readDatagram(QUdpSocket *socket, bool isBroadCast)
-{
-    const qint64 size = socket->pendingDatagramSize();
-    if (size < 0) {
-        // Its notifier fired for a datagram already taken in the other socket's
-        // turn: no datagram to count, but a read, even of nothing, re-arms the
-        // notifier that the socket switched off when it raised readyRead.
-        socket->readDatagram(nullptr, 0);
-        return;
+    bool lookedAgain = false;
+    while (true) {
+        int dropped = 0;
+        const QVector<DatagramReader::Datagram> chunk = answers->take(DatagramsPerChunk, &dropped);
+        droppedAnswers += dropped;
+        for (const DatagramReader::Datagram &datagram : chunk) {
+            ++receiveNum;
+            takeDatagram(datagram.bytes, datagram.sender, datagram.isBroadCast);
+        }
+        if (chunk.size() < DatagramsPerChunk) {
+            // The queue ran empty. One more look takes the answers of the same
+            // search that came in meanwhile; more would only keep the reader
+            // waiting on the queue: it announces the next datagram anyway.
+            if (chunk.isEmpty() || lookedAgain)
+                break;
+            lookedAgain = true;
+            continue;
+        }
+        taken += chunk.size();
+        if (taken >= MaxDatagramsPerTurn || turn.hasExpired(MaxTurnMs)) {
+            QMetaObject::invokeMethod(this, "takeAnswers", Qt::QueuedConnection);
+            return;
+        }
     }
-    ++receiveNum;
-    QByteArray datagram(int(size), '\0');
-    QHostAddress sender;
-    const qint64 read = socket->readDatagram(datagram.data(), datagram.size(), &sender);
-    if (read < 0)
-        return;
-    datagram.truncate(int(read));
-    takeDatagram(datagram, sender, isBroadCast);
+    // Said once the list has caught up, with what the whole overflow cost.
+    if (droppedAnswers > 0) {
+        AdminService::instance()->debug(QStringLiteral("[E]answer queue full, dropped %1 datagrams").arg(droppedAnswers),
+                                        AdminService::Error);
+        droppedAnswers = 0;
+    }
 }
 
 void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)

@@ -15,6 +15,7 @@
 #include "update/commpackhead.h"
 #include "update/file.h"
 
+class DatagramReader;
 class Dev;
 class QUdpSocket;
 class TcpServer;
@@ -54,9 +55,10 @@ struct RunDevice
     }
 };
 
-// The protocol engine: owns the four UDP sockets and the TCP update server,
+// The protocol engine: owns the four UDP ports and the TCP update server,
 // sends searches and device commands by broadcast, and turns what devices send
-// back into signals. Everything runs on the GUI thread.
+// back into signals. Everything runs on the GUI thread but the reading of the
+// two answer ports, which a DatagramReader does on a thread of its own.
 class Connect final : public QObject
 {
     Q_OBJECT
@@ -120,6 +122,8 @@ public:
 
     // One datagram as an answer socket delivered it: every read comes through here.
     void takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast);
+    // Null for an inert second engine.
+    DatagramReader *answerReader() const { return answers; }
 
     int searchCount() const { return searchNum; }
     int receiveCount() const { return receiveNum; }
@@ -149,8 +153,6 @@ signals:
 
 public slots:
     void autoSearch();
-    void receiveBroadCast();
-    void receivePrivate();
     void receiveTcp(int descriptor);
     void act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, QHostAddress senderAdr, int port);
     void tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram);
@@ -164,10 +166,9 @@ private slots:
     void keepUpdateAlive();
     void clientWrote(int descriptor);
     void packageMeasured();
+    void takeAnswers();
 
 private:
-    void readQueued(QUdpSocket *socket);
-    void readDatagram(QUdpSocket *socket, bool isBroadCast);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
     UpdateClient *clientOf(int descriptor) const;
@@ -193,9 +194,9 @@ private:
     bool autoSearchOn = false;
     QUdpSocket *sendSocket = nullptr;
     QUdpSocket *addressSocket = nullptr;   // bound to the presented address: sends leave through its interface
-    QUdpSocket *broadCastSocket = nullptr;
     QUdpSocket *commandSocket = nullptr;
-    QUdpSocket *privateSocket = nullptr;
+    DatagramReader *answers = nullptr;   // ports 18153 (broadcast answers) and 18155 (private answers)
+    int droppedAnswers = 0;              // turned away by a full queue, not yet in the debug window
     int searchNum = 0;
     int receiveNum = 0;
     int timeoutInterval = 500;

@@ -49,12 +49,16 @@ constexpr int RepaintIntervalMs = 20;
 // Counting walks every row, so it runs once per burst of changes, not per answer.
 constexpr int CountIntervalMs = 100;
 
-// A cell of a device row; the name column carries the device icon.
-QStandardItem *newCell(int column, const QIcon &icon)
+// A cell of a device row, written before the model sees it; the name column
+// carries the device icon, the state column the state it sorts by.
+QStandardItem *newCell(int column, const QIcon &icon, const QString &text, const QBrush &foreground, bool online)
 {
-    auto *cell = new QStandardItem;
+    auto *cell = new QStandardItem(text);
     if (column == 0)
         cell->setIcon(icon);
+    if (column == ColumnCount - 1)
+        cell->setData(online, DevSortFilter::OnlineRole);
+    cell->setForeground(foreground);
     return cell;
 }
 
@@ -174,36 +178,39 @@ void DevList::loadDev(int row)
         dev->version(),
         dev->online >= 1 ? tr("在线") : tr("不在线"),
     };
-    const QBrush foreground(dev->online >= 1 ? OnlineColor : OfflineColor);
+    const bool online = dev->online >= 1;
+    const QBrush foreground(online ? OnlineColor : OfflineColor);
 
     if (row >= model->rowCount()) {
-        // A new device: its row goes in whole, one insertion for the view.
+        // A new device: its row goes in whole and written, one change for the
+        // view rather than one per cell.
         QList<QStandardItem *> cells;
         for (int column = 0; column < ColumnCount; ++column)
-            cells << newCell(column, deviceIcon);
+            cells << newCell(column, deviceIcon, texts[column], foreground, online);
         model->setRowCount(row);   // rows the registry has not announced yet stay empty
         model->insertRow(row, cells);
-    }
-    // Cells are rewritten in place: replacing an item would make the model
-    // announce a layout change and the view relay out every row, while
-    // rewriting repaints this row alone (and nothing when it is unchanged).
-    const QStandardItem *ipCell = model->item(row, 1);
-    const bool moved = ipCell && !ipCell->text().isEmpty() && ipCell->text() != texts[1];
-    for (int column = 0; column < ColumnCount; ++column) {
-        QStandardItem *cell = model->item(row, column);
-        if (!cell) {   // a row left empty above
-            cell = newCell(column, deviceIcon);
-            model->setItem(row, column, cell);
+    } else {
+        // Cells are rewritten in place: replacing an item would make the model
+        // announce a layout change and the view relay out every row, while
+        // rewriting repaints this row alone (and nothing when it is unchanged).
+        const QStandardItem *ipCell = model->item(row, 1);
+        const bool moved = ipCell && !ipCell->text().isEmpty() && ipCell->text() != texts[1];
+        for (int column = 0; column < ColumnCount; ++column) {
+            QStandardItem *cell = model->item(row, column);
+            if (!cell) {   // a row left empty above
+                model->setItem(row, column, newCell(column, deviceIcon, texts[column], foreground, online));
+                continue;
+            }
+            cell->setText(texts[column]);
+            cell->setForeground(foreground);
+            if (column == ColumnCount - 1)
+                cell->setData(online, DevSortFilter::OnlineRole);
+            if (moved)
+                cell->setBackground(MovedColor);
         }
-        cell->setText(texts[column]);
-        cell->setForeground(foreground);
-        if (column == ColumnCount - 1)
-            cell->setData(dev->online >= 1, DevSortFilter::OnlineRole);
         if (moved)
-            cell->setBackground(MovedColor);
+            fadeHighlight(row);
     }
-    if (moved)
-        fadeHighlight(row);
 
     // The selection lives on the sorted view's rows, which follow their
     // devices through rewrites, moves and insertions: nothing to restore.
