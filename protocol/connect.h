@@ -161,6 +161,7 @@ signals:
     void updateStepMsg(int device, int step);
     // It failed for a RunDevice::Failure; at and of: seconds waited, or packets sent of all.
     void updateFailMsg(int device, int reason, int at, int of);
+    // The device on that connection reported its update installed.
     void updateFinishMsg(int descriptor);
     void updateAllFinishMsg(int updated, int failed);
     void cleanListMsg();
@@ -236,7 +237,6 @@ private:
     QList<UpdateClient *> clientList;
     QMutex clientMutex;
     QTimer sendTimer;
-    int sendIndex = 0;
     qint64 packetTotal = 0;
     qint64 packetSent = 0;
     QString updatePath;

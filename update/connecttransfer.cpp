@@ -116,6 +116,11 @@ QString Connect::packageKey() const
 
 void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
 {
+    // Connections of an earlier run belong to none of this run's devices and take nothing more.
+    for (UpdateClient *client : qAsConst(clientList)) {
+        client->device = -1;
+        delete std::exchange(client->file, nullptr);
+    }
     runDevices.clear();
     for (const Dev *dev : devices) {
         RunDevice device;
