@@ -64,9 +64,12 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
         std::fprintf(stderr, "bench_update_transfer: %d of %d devices answered\n", int(devs->getDevList().size()), devices);
         return result;
     }
-    // All devices at once, so that their transfers overlap.
+    // All devices at once, so that their transfers overlap; a copy of the
+    // package of its own, or devices updated by an earlier run would be passed over.
+    const QString copy = package + QString::number(devices);
+    QFile::copy(package, copy);
     engine->setUpdatesAtOnce(devices);
-    engine->startAllUpdate(package);
+    engine->startAllUpdate(copy);
 
     BenchLab::waitUntil([&] {
         return eventsNamed(sim, "update_received").size() + eventsNamed(sim, "update_failed").size() >= devices;
