@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-lab run bench test-asan fuzz clean
+.PHONY: all deps build test test-lab run bench test-asan fuzz clean package install
 
 all: build
 
@@ -25,6 +25,14 @@ test-lab: build
 run: build
 	tools/run-demo.sh $(BUILD)
 
+# The Debian packages searcher and searcher-devsim, left in $(BUILD).
+package: build
+	cd $(BUILD) && cpack
+
+# Into CMAKE_INSTALL_PREFIX (/usr/local unless configured otherwise; DESTDIR works).
+install: build
+	cmake --install $(BUILD)
+
 # The benchmarks of bench/, each in a lab of its own; they print figures, not verdicts.
 bench: build
 	bench/run.sh $(BUILD)
@@ -45,8 +53,8 @@ FUZZ_SECONDS ?= 120
 fuzz: deps
 	tools/install-deps.sh tools/fuzz-packages.txt
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEARCHER_FUZZ=ON
-	ASAN_OPTIONS=detect_leaks=0 cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_datagram fuzz_tcp fuzz_text
-	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	ASAN_OPTIONS=detect_leaks=0 cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_datagram fuzz_tcp
+	tools/fuzz-run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,9 +1,12 @@
 #include "searcher.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLocale>
 #include <QTranslator>
+#include <QUrl>
 
 #include <cstdlib>
 
@@ -58,6 +61,14 @@ Searcher::Searcher(QWidget *parent)
 
     devList = new DevList(ui->widget_9);
     ui->verticalLayout->addWidget(devList);
+    // Tab walks the window in reading order; the list is made here, not by the form.
+    // The tab chain holds the widgets that take the focus for the list and the picker.
+    const QList<QWidget *> readingOrder = QList<QWidget *>{ui->label_admin, ui->label_minize, ui->label_close,
+        ui->lineEdit_fileAddress, ui->pushButton_file} + devList->tabChain() + QList<QWidget *>{ui->pushButton_search,
+        ui->pushButton_auto, ui->pushButton_clean, ui->pushButton_2, ui->pushButton_allIp, ui->pushButton,
+        ui->pushButton_moreReset, ui->widget_localIp->focusProxy()};
+    for (int i = 1; i < readingOrder.size(); ++i)
+        setTabOrder(readingOrder.at(i - 1), readingOrder.at(i));
     ui->label_version->setText(version);
 
     feedback = new CommandFeedback(ui->label_feedback, this);
@@ -77,6 +88,9 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, SIGNAL(selectChannelMsg(int,int)), this, SLOT(selectChannel(int,int)));
     connect(devList, SIGNAL(openMenuMsg(const QPoint &)), this, SLOT(openMenu(const QPoint &)));
     connect(devList, SIGNAL(clickTreeViewMsg()), this, SLOT(closeMenu()));
+    connect(devList, &DevList::countsMsg, ui->label_count, &QLabel::setText);
+    connect(devList, &DevList::statusMsg, ui->label_feedback, &QLabel::setText);
+    connect(devList, SIGNAL(openConfigMsg()), this, SLOT(openNetConfig()));
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
     connect(ui->widget_5, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
@@ -129,6 +143,8 @@ Dialog *Searcher::reopen(Dialog *&dialog, const char *closeSlot)
     dialog = new Dialog(this);
     if (closeSlot)
         connect(dialog, SIGNAL(closeMsg()), this, closeSlot);
+    // Keys go to the new dialog once it shows: Tab walks its fields, Escape closes it.
+    dialog->setFocus();
     return dialog;
 }
 
@@ -228,6 +244,19 @@ void Searcher::clickMenu(QString type)
         openHardware();
     else if (type == QLatin1String("update"))
         openUpdate();
+    else if (type == QLatin1String("copyIp") || type == QLatin1String("copyMac") || type == QLatin1String("openWeb"))
+        useSelectedAddress(type);
+}
+
+void Searcher::useSelectedAddress(const QString &use)
+{
+    const Dev *dev = devs->getSelected();
+    if (!dev)
+        return;
+    if (use == QLatin1String("openWeb"))
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/").arg(dev->ip())));
+    else
+        QGuiApplication::clipboard()->setText(use == QLatin1String("copyIp") ? dev->ip() : dev->mac());
 }
 
 bool Searcher::openUpdateDialog()

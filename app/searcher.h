@@ -79,6 +79,9 @@ public slots:
     void netEditSent();
     void resetSelected();
 
+private slots:
+    void openNetConfig();
+
 private:
     // Opening a dialog replaces the one of its kind: the old one goes, a new
     // one is made as a child of this window, its closeMsg() wired to closeSlot.
@@ -89,12 +92,13 @@ private:
     template<typename Dialog>
     static void discard(Dialog *&dialog);
 
-    void openNetConfig();
     void openHardDisk();
     void openHardware();
 
     // The stream dialog for the selected device's main or sub stream.
     void openVideoManager(bool isMain);
+    // "copyIp", "copyMac" to the clipboard, or "openWeb": the device's page in the browser.
+    void useSelectedAddress(const QString &use);
 
     static Searcher *s_instance;
     static QTranslator *s_translator;

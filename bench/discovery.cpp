@@ -17,13 +17,13 @@
 
 #include <cstdio>
 
+#include "devsimprocess.h"
 #include "bench/benchlab.h"
 #include "bench/paintclock.h"
 #include "protocol/connect.h"
 #include "protocol/localip.h"
 #include "registry/devs.h"
 #include "resources/resources.h"
-#include "support/devsimprocess.h"
 #include "ui/devlist.h"
 
 namespace {

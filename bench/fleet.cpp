@@ -21,10 +21,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "devsimprocess.h"
 #include "bench/benchlab.h"
 #include "protocol/connect.h"
 #include "registry/devs.h"
-#include "support/devsimprocess.h"
 #include "support/stallwatch.h"
 #include "update/update.h"
 

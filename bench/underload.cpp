@@ -28,13 +28,13 @@
 #include <cstdio>
 #include <functional>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "bench/benchlab.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "resources/resources.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "ui/admin.h"
 

@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <functional>
 
+#include "devsimprocess.h"
 #include "bench/benchlab.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "support/devsimprocess.h"
 
 namespace {
 

@@ -19,8 +19,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "devsimprocess.h"
 #include "bench/benchlab.h"
-#include "support/devsimprocess.h"
 #include "video/video.h"
 
 namespace {

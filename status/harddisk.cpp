@@ -30,6 +30,7 @@ HardDisk::HardDisk(QWidget *parent)
     ui->scrollArea->verticalScrollBar()->setStyleSheet(QStringLiteral(
         "QScrollBar:vertical {width:8px;margin:0px;}QScrollBar::handle:vertical {background:#a0a3a9;border-radius:4px;}"));
     connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
+    DialogChrome::closeOnEscape(this, SLOT(close()));
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
 
     statePairs = {

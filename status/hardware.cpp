@@ -15,6 +15,7 @@ Hardware::Hardware(QWidget *parent)
 {
     ui->setupUi(this);
     QObject::connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
+    DialogChrome::closeOnEscape(this, SLOT(close()));
     QObject::connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     QObject::connect(devs, SIGNAL(loadHardwareStatusMsg(int)), this, SLOT(loadHardwareStatus(int)));
 }

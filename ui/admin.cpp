@@ -23,6 +23,7 @@ Admin::Admin(QWidget *parent)
         "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0px;border:0px;}"
         "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:none;}"));
     connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
+    DialogChrome::closeOnEscape(this, SLOT(close()));
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(adminService, SIGNAL(debugMsg(QString,int)), this, SLOT(showDebug(QString,int)));
 }

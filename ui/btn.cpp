@@ -2,9 +2,12 @@
 
 #include <QMouseEvent>
 
+#include "ui/buttonaccess.h"
+
 Btn::Btn(QWidget *parent)
     : QLabel(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void Btn::mouseReleaseEvent(QMouseEvent *e)
@@ -13,4 +16,12 @@ void Btn::mouseReleaseEvent(QMouseEvent *e)
     // the pointer is by then; that is taken as a click.
     if (e->button() == Qt::LeftButton)
         emit clicked();
+}
+
+void Btn::keyPressEvent(QKeyEvent *e)
+{
+    if (ButtonAccess::isPressKey(e))
+        emit clicked();
+    else
+        QLabel::keyPressEvent(e);
 }

@@ -16,4 +16,5 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 };

@@ -1,15 +1,27 @@
 #include "devlist.h"
 
+#include <QAction>
 #include <QBrush>
+#include <QClipboard>
 #include <QColor>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
+#include <QPalette>
 #include <QItemSelection>
+#include <QSaveFile>
 #include <QStandardItemModel>
 #include <QStringList>
+#include <QToolButton>
+
+#include <algorithm>
 
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
+#include "ui/devsortfilter.h"
+#include "ui/tabletext.h"
 #include "ui_devlist.h"
 
 namespace {
@@ -18,6 +30,7 @@ constexpr int ColumnCount = 6;
 
 const QColor OnlineColor(0, 0, 0);
 const QColor OfflineColor(180, 180, 180);
+const QColor HintColor(140, 140, 140);
 const QColor MovedColor(255, 228, 160);   // the status strip's amber, light enough for black text
 constexpr int MovedHighlightMs = 4000;
 
@@ -33,6 +46,8 @@ const char ViewStyle[] =
 
 // While answers keep coming, the view is redrawn at most this often.
 constexpr int RepaintIntervalMs = 20;
+// Counting walks every row, so it runs once per burst of changes, not per answer.
+constexpr int CountIntervalMs = 100;
 
 // A cell of a device row; the name column carries the device icon.
 QStandardItem *newCell(int column, const QIcon &icon)
@@ -50,6 +65,7 @@ DevList::DevList(QWidget *parent)
     , ui(new Ui::DevList)
     , devs(Devs::instance())
     , connect(Connect::instance())
+    , sortFilter(new DevSortFilter(this))
     , deviceIcon(QStringLiteral(":/btn/images/c512.png"))
 {
     ui->setupUi(this);
@@ -66,13 +82,44 @@ DevList::DevList(QWidget *parent)
     // view measuring each of thousands of rows.
     ui->treeView->setUniformRowHeights(true);
     ui->treeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Ctrl/Shift-click picks several devices, to update them in one run.
+    ui->treeView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui->treeView->setModel(sortFilter);
+    // Registry order until the installer clicks a header.
+    ui->treeView->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ui->treeView->setSortingEnabled(true);
+    setFocusProxy(ui->treeView);
     setUpModel();
+
+    auto *copy = new QAction(this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    ui->treeView->addAction(copy);
+    QObject::connect(copy, &QAction::triggered, this, &DevList::copySelectedRows);
+    // The style sheet's black text would make the hint look typed in; set
+    // once the sheet is applied, or the sheet would set it back.
+    ui->lineEdit_filter->ensurePolished();
+    QPalette hint = ui->lineEdit_filter->palette();
+    hint.setColor(QPalette::PlaceholderText, HintColor);
+    ui->lineEdit_filter->setPalette(hint);
+    // The line edit's own clear button is a control a screen reader names too.
+    if (auto *clear = ui->lineEdit_filter->findChild<QToolButton *>())
+        clear->setAccessibleName(tr("清除筛选"));
+    QObject::connect(ui->lineEdit_filter, &QLineEdit::textChanged, this, [this](const QString &text) {
+        sortFilter->setFilterText(text);
+        deferCount();
+    });
+    QObject::connect(ui->pushButton_export, &QPushButton::clicked, this, &DevList::exportList);
+    countTimer.setSingleShot(true);
+    countTimer.setInterval(CountIntervalMs);
+    QObject::connect(&countTimer, &QTimer::timeout, this, &DevList::countDevices);
 
     QObject::connect(devs, SIGNAL(loadDevMsg(int)), this, SLOT(loadDev(int)));
     QObject::connect(ui->treeView, SIGNAL(customContextMenuRequested(const QPoint &)),
                      this, SLOT(openMenu(const QPoint &)));
     QObject::connect(ui->treeView, SIGNAL(pressed(const QModelIndex &)), this, SLOT(selectRow(const QModelIndex &)));
     QObject::connect(ui->treeView, SIGNAL(clickMsg()), this, SLOT(clickTreeView()));
+    QObject::connect(ui->treeView, SIGNAL(enterMsg(const QModelIndex &)), this, SLOT(openConfig(const QModelIndex &)));
     QObject::connect(connect, SIGNAL(cleanListMsg()), this, SLOT(cleanList()));
 }
 
@@ -83,13 +130,10 @@ DevList::~DevList()
 
 void DevList::setUpModel()
 {
-    QItemSelectionModel *oldSelection = ui->treeView->selectionModel();
     QStandardItemModel *oldModel = model;
     model = new QStandardItemModel(ui->treeView);
-    ui->treeView->setModel(model);
-    // The view owns neither the old model nor its selection model any more;
-    // dropping them keeps repeated clean-ups from piling them up.
-    delete oldSelection;
+    sortFilter->setSourceModel(model);
+    // Dropped, so that repeated clean-ups do not pile the old models up.
     delete oldModel;
 
     model->setHorizontalHeaderLabels({QString(), tr("IP地址"), tr("信息源地址"), tr("MAC地址"), tr("软件版本"), tr("在线")});
@@ -103,6 +147,7 @@ void DevList::setUpModel()
 void DevList::cleanList()
 {
     setUpModel();
+    deferCount();
 }
 
 void DevList::loadDev(int row)
@@ -113,21 +158,12 @@ void DevList::loadDev(int row)
     const Dev *dev = list.at(row);
     QTreeView *view = ui->treeView;
 
-    QItemSelection selection;
-    const QModelIndexList selectedRows = view->selectionModel()->selectedRows();
-    if (!selectedRows.isEmpty()) {
-        QModelIndex selected = selectedRows.first();
-        if (selected.parent().isValid())
-            selected = selected.parent();
-        selection.select(model->index(selected.row(), 0), model->index(selected.row(), model->columnCount() - 1));
-    }
-
     // Only this row's cells are written, so only its expanded state can be
     // lost; scanning every row here would make a search over thousands of
     // devices (one redraw per device) quadratic.
     expanded.clear();
-    const QModelIndex own = model->index(row, 0);
-    if (view->isExpanded(own))
+    const QModelIndex own = sortFilter->mapFromSource(model->index(row, 0));
+    if (own.isValid() && view->isExpanded(own))
         expanded.append(own);
 
     const QString texts[ColumnCount] = {
@@ -161,16 +197,20 @@ void DevList::loadDev(int row)
         }
         cell->setText(texts[column]);
         cell->setForeground(foreground);
+        if (column == ColumnCount - 1)
+            cell->setData(dev->online >= 1, DevSortFilter::OnlineRole);
         if (moved)
             cell->setBackground(MovedColor);
     }
     if (moved)
         fadeHighlight(row);
 
-    view->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current);
+    // The selection lives on the sorted view's rows, which follow their
+    // devices through rewrites, moves and insertions: nothing to restore.
     for (const QModelIndex &index : qAsConst(expanded))
         view->expand(index);
     deferRepaint();
+    deferCount();
 }
 
 // A device that answers at a new address (after a reset, new settings or
@@ -211,10 +251,11 @@ void DevList::repaintDeferred()
 
 void DevList::selectRow(QModelIndex index)
 {
-    if (index.parent().isValid())
-        emit selectChannelMsg(index.parent().row(), index.row());
+    const QModelIndex device = sortFilter->mapToSource(index);
+    if (device.parent().isValid())
+        emit selectChannelMsg(device.parent().row(), device.row());
     else
-        emit selectRowMsg(index.row());
+        emit selectRowMsg(device.row());
 }
 
 void DevList::openMenu(QPoint pos)
@@ -225,4 +266,92 @@ void DevList::openMenu(QPoint pos)
 void DevList::clickTreeView()
 {
     emit clickTreeViewMsg();
+}
+
+void DevList::deferCount()
+{
+    if (!countTimer.isActive())
+        countTimer.start();
+}
+
+void DevList::countDevices()
+{
+    const auto online = [this](const QAbstractItemModel *rows) {
+        int count = 0;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            count += rows->index(row, ColumnCount - 1).data(DevSortFilter::OnlineRole).toBool();
+        return count;
+    };
+    const int total = model->rowCount();
+    const int shown = sortFilter->rowCount();
+    if (shown == total)
+        emit countsMsg(tr("%n台设备，%1台在线", nullptr, total).arg(online(model)));
+    else
+        emit countsMsg(tr("%1/%n台设备，%2/%3台在线", nullptr, total)
+                               .arg(shown).arg(online(sortFilter)).arg(online(model)));
+}
+
+QList<QWidget *> DevList::tabChain() const
+{
+    return {ui->lineEdit_filter, ui->pushButton_export, ui->treeView};
+}
+
+QList<int> DevList::selectedDevRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ui->treeView->selectionModel()->selectedRows())
+        rows << sortFilter->mapToSource(index).row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QList<QStringList> DevList::shownRows(bool selectedOnly) const
+{
+    QList<QStringList> rows;
+    const QItemSelectionModel *selection = ui->treeView->selectionModel();
+    for (int row = 0; row < sortFilter->rowCount(); ++row) {
+        if (selectedOnly && !selection->isRowSelected(row, QModelIndex()))
+            continue;
+        QStringList texts;
+        for (int column = 0; column < ColumnCount; ++column)
+            texts << sortFilter->index(row, column).data().toString();
+        rows << texts;
+    }
+    return rows;
+}
+
+void DevList::copySelectedRows()
+{
+    const QList<QStringList> rows = shownRows(true);
+    if (!rows.isEmpty())
+        QGuiApplication::clipboard()->setText(TableText::tabSeparated(rows));
+}
+
+QString DevList::exportTo(const QString &path) const
+{
+    QList<QStringList> rows = shownRows(false);
+    QStringList header{tr("设备")};
+    for (int column = 1; column < ColumnCount; ++column)
+        header << model->headerData(column, Qt::Horizontal).toString();
+    rows.prepend(header);
+    // Written whole or not at all: a half-written report is worse than none.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(TableText::csv(rows)) < 0 || !file.commit())
+        return tr("无法写入%1：%2").arg(QDir::toNativeSeparators(path), file.errorString());
+    return tr("已导出%n台设备到%1", nullptr, rows.size() - 1).arg(QDir::toNativeSeparators(path));
+}
+
+void DevList::exportList()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("导出列表"), QDir::home().filePath(QStringLiteral("devices.csv")),
+                                                      tr("CSV文件 (*.csv)"));
+    if (!path.isEmpty())
+        emit statusMsg(exportTo(path));
+}
+
+void DevList::openConfig(const QModelIndex &index)
+{
+    // The keyboard moves the current row without pressing it: Enter selects it first.
+    selectRow(index);
+    emit openConfigMsg();
 }

@@ -9,6 +9,7 @@
 
 class Connect;
 class Devs;
+class DevSortFilter;
 class QStandardItemModel;
 
 namespace Ui { class DevList; }
@@ -24,34 +25,52 @@ public:
     explicit DevList(QWidget *parent = nullptr);
     ~DevList() override;
 
+    // The devices' registry rows the installer has selected, in registry order.
+    QList<int> selectedDevRows() const;
+    // Its widgets that take the keyboard focus, in reading order.
+    QList<QWidget *> tabChain() const;
+    // Writes the rows shown, as shown, with a header row as CSV; says how it went.
+    QString exportTo(const QString &path) const;
+
 signals:
     void selectRowMsg(int);
     void selectChannelMsg(int, int);
     void openMenuMsg(QPoint);
     void clickTreeViewMsg();
+    void countsMsg(const QString &text);   // "12 devices, 11 online"
+    void statusMsg(const QString &text);
+    void openConfigMsg();
 
 public slots:
     void loadDev(int row);
     void selectRow(QModelIndex index);
     void openMenu(QPoint pos);
     void clickTreeView();
+    void openConfig(const QModelIndex &index);
     void cleanList();
 
 private slots:
     void repaintDeferred();
+    void countDevices();
+    void copySelectedRows();
+    void exportList();
 
 private:
     void setUpModel();
     void deferRepaint();
     void fadeHighlight(int row);
+    void deferCount();
+    QList<QStringList> shownRows(bool selectedOnly) const;
 
     Ui::DevList *ui;
-    QStandardItemModel *model = nullptr;
+    QStandardItemModel *model = nullptr;   // in registry order
     Devs *devs;
     Connect *connect;
+    DevSortFilter *sortFilter;   // what the view shows: model sorted and filtered
     QList<QModelIndex> expanded;
     // One icon for every row: the image is decoded and scaled once, not per row.
     QIcon deviceIcon;
     // Spreads the redraws of a burst of answers, see deferRepaint().
     QTimer repaintTimer;
+    QTimer countTimer;
 };

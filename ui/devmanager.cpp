@@ -22,6 +22,7 @@ DevManager::DevManager(QWidget *parent)
     QObject::connect(ui->checkBox_dhcpOn, SIGNAL(stateChanged(int)), this, SLOT(dhcpOn(int)));
     QObject::connect(ui->checkBox_dhcpOff, SIGNAL(stateChanged(int)), this, SLOT(dhcpOff(int)));
     QObject::connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
+    DialogChrome::closeOnEscape(this, SLOT(close()));
     QObject::connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     QObject::connect(ui->widget_wifi, SIGNAL(clickMsg(NetTabBtn *)), this, SLOT(clickTab(NetTabBtn *)));
     QObject::connect(ui->widget_wired, SIGNAL(clickMsg(NetTabBtn *)), this, SLOT(clickTab(NetTabBtn *)));

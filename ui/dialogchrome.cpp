@@ -1,6 +1,7 @@
 #include "dialogchrome.h"
 
 #include <QPainter>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOption>
 #include <QWidget>
@@ -19,6 +20,11 @@ void centerInParent(QWidget *widget)
 void moveBy(QWidget *widget, QPoint offset)
 {
     widget->move(widget->pos() + offset);
+}
+
+void closeOnEscape(QWidget *dialog, const char *closeSlot)
+{
+    new QShortcut(QKeySequence(Qt::Key_Escape), dialog, closeSlot, nullptr, Qt::WidgetWithChildrenShortcut);
 }
 
 void paintStyleSheet(QWidget *widget)

@@ -11,6 +11,7 @@ LocalAddressPicker::LocalAddressPicker(QWidget *parent)
     , engine(Connect::instance())
 {
     ui->setupUi(this);
+    setFocusProxy(ui->comboBox_localIp);
     connect(ui->comboBox_localIp, SIGNAL(activated(int)), this, SLOT(choose(int)));
     refresh();
 }

@@ -23,6 +23,9 @@ constexpr Command Commands[] = {
     {"widget_reset", "reset"},
     {"widget_hardDisk", "hardDisk"},
     {"widget_hardware", "hardware"},
+    {"widget_copyIp", "copyIp"},
+    {"widget_copyMac", "copyMac"},
+    {"widget_openWeb", "openWeb"},
 };
 
 } // namespace
@@ -48,7 +51,7 @@ Menu::~Menu()
 void Menu::fitHeightToEntries()
 {
     // Sized from the layout rather than from one entry's height times a count:
-    // the five shown entries of 28 pixels plus the panel's margins need more
+    // the shown entries of 28 pixels plus the panel's margins need more
     // than such a formula gave, and the lowest entry was cut off.
     setFixedHeight(minimumSizeHint().height());
 }

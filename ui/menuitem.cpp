@@ -2,11 +2,13 @@
 
 #include <QMouseEvent>
 
+#include "ui/buttonaccess.h"
 #include "ui/dialogchrome.h"
 
 MenuItem::MenuItem(QWidget *parent)
     : QWidget(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void MenuItem::mousePressEvent(QMouseEvent *e)
@@ -15,6 +17,14 @@ void MenuItem::mousePressEvent(QMouseEvent *e)
     // nor reach the menu's holder.
     if (e->button() == Qt::LeftButton)
         emit clicked(this);
+}
+
+void MenuItem::keyPressEvent(QKeyEvent *e)
+{
+    if (ButtonAccess::isPressKey(e))
+        emit clicked(this);
+    else
+        QWidget::keyPressEvent(e);
 }
 
 void MenuItem::enterEvent(QEvent *)

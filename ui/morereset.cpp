@@ -12,6 +12,7 @@ MoreReset::MoreReset(QWidget *parent)
 {
     ui->setupUi(this);
     QObject::connect(ui->label_2, SIGNAL(clicked()), this, SLOT(close()));
+    DialogChrome::closeOnEscape(this, SLOT(close()));
     QObject::connect(ui->pushButton_refuse, SIGNAL(clicked()), this, SLOT(close()));
     QObject::connect(ui->pushButton_submit, SIGNAL(clicked()), this, SLOT(submit()));
     QObject::connect(ui->widget, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));

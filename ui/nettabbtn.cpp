@@ -4,11 +4,13 @@
 #include <QMouseEvent>
 #include <QStyle>
 
+#include "ui/buttonaccess.h"
 #include "ui/dialogchrome.h"
 
 NetTabBtn::NetTabBtn(QWidget *parent)
     : QWidget(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
     setSelected(false);
 }
 
@@ -43,6 +45,14 @@ void NetTabBtn::mouseReleaseEvent(QMouseEvent *e)
 {
     if (e->button() == Qt::LeftButton)
         emit clickMsg(this);
+}
+
+void NetTabBtn::keyPressEvent(QKeyEvent *e)
+{
+    if (ButtonAccess::isPressKey(e))
+        emit clickMsg(this);
+    else
+        QWidget::keyPressEvent(e);
 }
 
 void NetTabBtn::paintEvent(QPaintEvent *)

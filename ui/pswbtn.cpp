@@ -2,11 +2,13 @@
 
 #include <QMouseEvent>
 
+#include "ui/buttonaccess.h"
 #include "ui/dialogchrome.h"
 
 PswBtn::PswBtn(QWidget *parent)
     : QLabel(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
     setStyleSheet(hiddenStyle);
 }
 
@@ -21,6 +23,16 @@ void PswBtn::mouseReleaseEvent(QMouseEvent *e)
     setShow(!isShow);
     if (e->button() == Qt::LeftButton)
         emit clickMsg(isShow);
+}
+
+void PswBtn::keyPressEvent(QKeyEvent *e)
+{
+    if (!ButtonAccess::isPressKey(e)) {
+        QLabel::keyPressEvent(e);
+        return;
+    }
+    setShow(!isShow);
+    emit clickMsg(isShow);
 }
 
 void PswBtn::paintEvent(QPaintEvent *)

@@ -20,6 +20,7 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
 
 private:

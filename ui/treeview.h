@@ -3,7 +3,8 @@
 #include <QTreeView>
 
 // The device table's view; reports left presses before it handles them, so
-// that an open operation menu closes before the row is selected.
+// that an open operation menu closes before the row is selected, and Enter on
+// the current row.
 class TreeView final : public QTreeView
 {
     Q_OBJECT
@@ -14,7 +15,9 @@ public:
 
 signals:
     void clickMsg();
+    void enterMsg(const QModelIndex &);
 
 protected:
     void mousePressEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 };

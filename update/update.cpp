@@ -35,6 +35,7 @@ Update::Update(QWidget *parent)
     ui->spinBox_atOnce->setValue(engine->updatesAtOnce());
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(closeWindow()));
+    DialogChrome::closeOnEscape(this, SLOT(closeWindow()));
     connect(ui->pushButton_retry, SIGNAL(clicked()), this, SLOT(retryFailed()));
     connect(ui->spinBox_atOnce, QOverload<int>::of(&QSpinBox::valueChanged), engine, &Connect::setUpdatesAtOnce);
     connect(engine, SIGNAL(sendUpdateMsg(int,int)), this, SLOT(updateProgress(int,int)));

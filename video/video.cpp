@@ -12,11 +12,14 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
 }
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 
 #include "protocol/adminservice.h"
 #include "video/videoevent_decode.h"
@@ -28,12 +31,39 @@ namespace {
 // A read that fails at once (input ended, connection gone) is retried after this
 // pause rather than in a tight loop, so a dead stream costs no CPU.
 constexpr int RetryDelayMs = 100;
-// A packet read may block this many whole seconds before FFmpeg is told to give up.
-constexpr qint64 ReadLimitSeconds = 2;
+// A packet read may block this long before FFmpeg is told to give up.
+constexpr qint64 ReadLimitMs = 2000;
 
 bool isDrawable(int format)
 {
     return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+}
+
+// "10-bit H.265": what a user can compare with the camera's settings. Cameras
+// differ from what is drawn mostly in bit depth; other layouts go by FFmpeg's name.
+QString pictureFormat(int format, AVCodecID codecId)
+{
+    const QString codec = codecId == AV_CODEC_ID_H264   ? QStringLiteral("H.264")
+                          : codecId == AV_CODEC_ID_HEVC ? QStringLiteral("H.265")
+                                                        : QString::fromLatin1(avcodec_get_name(codecId)).toUpper();
+    const AVPixFmtDescriptor *pixel = av_pix_fmt_desc_get(AVPixelFormat(format));
+    if (!pixel)
+        return codec;
+    if (pixel->nb_components == 3 && pixel->log2_chroma_w == 1 && pixel->log2_chroma_h == 1 && !(pixel->flags & AV_PIX_FMT_FLAG_RGB))
+        return QStringLiteral("%1-bit %2").arg(pixel->comp[0].depth).arg(codec);
+    return QStringLiteral("%1 %2").arg(QLatin1String(pixel->name), codec);
+}
+
+QString sizeText(int width, int height)
+{
+    return QStringLiteral("%1x%2").arg(width).arg(height);
+}
+
+QString errorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -47,6 +77,8 @@ Video::Video(QObject *parent)
     if (s_instance)
         return;   // a second decoder stays inert
     s_instance = this;
+    // For queued connections and signal spies that carry the reason.
+    qRegisterMetaType<Video::Problem>();
     avformat_network_init();
 }
 
@@ -95,11 +127,18 @@ void Video::runTask(Function function, Args... args)
     });
 }
 
+qint64 Video::nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void Video::open(QString url)
 {
     if (isOpening)
         return;
     isOpening = true;
+    reported = -1;
+    ioDeadline = nowMs() + OpenLimitMs;
     runTask(&Video::initTask, url, session.load());
 }
 
@@ -107,7 +146,7 @@ void Video::getVideo()
 {
     if (!isPlaying.load())
         return;
-    readStartTime = qint64(std::time(nullptr));
+    ioDeadline = nowMs() + ReadLimitMs;
     runTask(&Video::getVideoTask, session.load());
 }
 
@@ -123,7 +162,7 @@ void Video::close()
         avformat_close_input(&formatContext);
     if (codecContext)
         avcodec_free_context(&codecContext);
-    readStartTime = 0;
+    ioDeadline = 0;
     {
         QMutexLocker queueLock(&queueMutex);
         dropQueuedPackets();
@@ -137,8 +176,8 @@ int Video::interruptCallback(void *opaque)
     const Video *video = static_cast<const Video *>(opaque);
     if (video->abortIo.load())
         return 1;
-    const qint64 start = video->readStartTime.load();
-    return start != 0 && qint64(std::time(nullptr)) - start > ReadLimitSeconds ? 1 : 0;
+    const qint64 deadline = video->ioDeadline.load();
+    return deadline != 0 && nowMs() > deadline ? 1 : 0;
 }
 
 void Video::initTask(Video *video, QString url, quint64 session)
@@ -148,11 +187,13 @@ void Video::initTask(Video *video, QString url, quint64 session)
         return;   // stays failed until closed, as FFmpeg was never asked
     if (session != video->session.load())
         return;   // closed before this task got a thread
-    const int result = video->openInput(url);
-    QCoreApplication::postEvent(video, new VideoEvent_init(result, session));
+    Problem problem = OpenError;
+    QString detail;
+    const int result = video->openInput(url, &problem, &detail);
+    QCoreApplication::postEvent(video, new VideoEvent_init(result, session, problem, detail));
 }
 
-int Video::openInput(const QString &url)
+int Video::openInput(const QString &url, Problem *problem, QString *detail)
 {
     AVFormatContext *format = avformat_alloc_context();
     if (!format)
@@ -173,6 +214,13 @@ int Video::openInput(const QString &url)
     if (opened < 0) {
         // avformat_open_input frees the context itself on failure.
         avformat_free_context(format);
+        if (opened == AVERROR(ECONNREFUSED))
+            *problem = Refused;
+        else if (opened == AVERROR(EHOSTUNREACH) || opened == AVERROR(ENETUNREACH) || opened == AVERROR(ETIMEDOUT)
+                 || nowMs() > ioDeadline.load())
+            *problem = NoAnswer;
+        else
+            *detail = errorText(opened);
         return OpenFailed;
     }
 
@@ -183,8 +231,14 @@ int Video::openInput(const QString &url)
         return result;
     };
 
-    if (avformat_find_stream_info(format, nullptr) < 0)
+    const int found = avformat_find_stream_info(format, nullptr);
+    if (found < 0) {
+        if (nowMs() > ioDeadline.load())
+            *problem = NoAnswer;
+        else
+            *detail = errorText(found);
         return fail(NoStreamInfo);
+    }
 
     videoStreamIndex = -1;
     audioStreamIndex = -1;
@@ -195,8 +249,10 @@ int Video::openInput(const QString &url)
         else if (type == AVMEDIA_TYPE_AUDIO)
             audioStreamIndex = int(i);
     }
-    if (videoStreamIndex < 0)
+    if (videoStreamIndex < 0) {
+        *detail = QStringLiteral("no video");
         return fail(NoVideoStream);
+    }
 
     codec = avcodec_alloc_context3(nullptr);
     if (!codec)
@@ -205,8 +261,11 @@ int Video::openInput(const QString &url)
     if (avcodec_parameters_to_context(codec, stream->codecpar) < 0)
         return fail(ParametersFailed);
     const AVCodec *decoder = avcodec_find_decoder(codec->codec_id);
-    if (!decoder)
+    if (!decoder) {
+        *problem = Unsupported;
+        *detail = pictureFormat(AV_PIX_FMT_NONE, codec->codec_id);
         return fail(NoDecoder);
+    }
     codec->thread_count = 4;
     codec->thread_type = FF_THREAD_FRAME;
     codec->bit_rate = 0;
@@ -218,9 +277,16 @@ int Video::openInput(const QString &url)
         return fail(DecoderFailed);
     av_dump_format(format, 0, url8.constData(), 0);
 
-    if (codec->width < 1 || codec->width > MaxWidth || codec->height < 1 || codec->height > MaxHeight
-        || codec->pix_fmt == AV_PIX_FMT_NONE)
+    if (codec->width < 1 || codec->width > MaxWidth || codec->height < 1 || codec->height > MaxHeight) {
+        *problem = TooLarge;
+        *detail = sizeText(codec->width, codec->height);
         return fail(NotAccepted);
+    }
+    if (!isDrawable(codec->pix_fmt)) {
+        *problem = Unsupported;
+        *detail = pictureFormat(codec->pix_fmt, codec->codec_id);
+        return fail(NotAccepted);
+    }
 
     formatContext = format;
     codecContext = codec;
@@ -311,12 +377,14 @@ void Video::decodeTask(Video *video)
         }
         int width = 0;
         int height = 0;
-        const int result = video->decodeOne(next.packet, &width, &height);
-        QCoreApplication::postEvent(video, new VideoEvent_decode(result, video->frameBuffer, width, height, next.session));
+        Problem problem = Unsupported;
+        QString detail;
+        const int result = video->decodeOne(next.packet, &width, &height, &problem, &detail);
+        QCoreApplication::postEvent(video, new VideoEvent_decode(result, video->frameBuffer, width, height, next.session, problem, detail));
     }
 }
 
-int Video::decodeOne(AVPacket *packet, int *width, int *height)
+int Video::decodeOne(AVPacket *packet, int *width, int *height, Problem *problem, QString *detail)
 {
     AVFrame *frame = av_frame_alloc();
     const int sent = avcodec_send_packet(codecContext, packet);
@@ -341,6 +409,9 @@ int Video::decodeOne(AVPacket *packet, int *width, int *height)
     // The buffer holds at most 3840x2160; a stream may change its size after
     // the open, so each picture is checked again before it is copied.
     if (w < 1 || w > MaxWidth || h < 1 || h > MaxHeight || !isDrawable(frame->format)) {
+        const bool drawable = isDrawable(frame->format);
+        *problem = drawable ? TooLarge : Unsupported;
+        *detail = drawable ? sizeText(w, h) : pictureFormat(frame->format, codecContext->codec_id);
         av_frame_free(&frame);
         return NotAccepted;
     }
@@ -374,10 +445,15 @@ bool Video::event(QEvent *e)
     switch (int(e->type())) {
     case VideoEvent_init::EventType: {
         const auto *init = static_cast<VideoEvent_init *>(e);
-        if (init->session == session.load() && init->result >= 0) {
-            isPlaying = 1;
-            getVideo();
+        if (init->session != session.load())
+            return true;
+        if (init->result < 0) {
+            report(Problem(init->problem), init->detail);
+            return true;
         }
+        isPlaying = 1;
+        lastPacketTime = nowMs();
+        getVideo();
         return true;
     }
     case VideoEvent_getVideo::EventType: {
@@ -386,11 +462,14 @@ bool Video::event(QEvent *e)
         if (!isPlaying.load() || read->session != current)
             return true;   // the event's destructor releases its packet
         if (read->result == ReadFailed) {
+            if (nowMs() - lastPacketTime >= StopAfterMs)
+                report(Stopped, QString());
             QTimer::singleShot(RetryDelayMs, this, [this, current] {
                 if (session.load() == current)
                     getVideo();
             });
         } else {
+            lastPacketTime = nowMs();
             getVideo();
         }
         if (read->result >= 0)
@@ -399,11 +478,24 @@ bool Video::event(QEvent *e)
     }
     case VideoEvent_decode::EventType: {
         const auto *decoded = static_cast<VideoEvent_decode *>(e);
-        if (decoded->result >= 0 && isPlaying.load() && decoded->session == session.load())
-            emit updateFrameMsg(decoded->data, decoded->width, decoded->height);
+        if (!isPlaying.load() || decoded->session != session.load())
+            return true;
+        if (decoded->result == NotAccepted)
+            report(Problem(decoded->problem), decoded->detail);
+        if (decoded->result < 0)
+            return true;
+        reported = -1;
+        emit updateFrameMsg(decoded->data, decoded->width, decoded->height);
         return true;
     }
     default:
         return QObject::event(e);
-    }
+    }}
+
+void Video::report(Problem problem, const QString &detail)
+{
+    if (reported == problem)
+        return;
+    reported = problem;
+    emit streamProblemMsg(problem, detail);
 }

@@ -15,7 +15,8 @@ struct AVPacket;
 
 // The live-preview engine: opens one RTSP stream with FFmpeg, reads its packets
 // and decodes its video on the global thread pool, and announces every picture
-// as one planar YUV 4:2:0 buffer through updateFrameMsg(). One stream at a time.
+// as one planar YUV 4:2:0 buffer through updateFrameMsg(), and says through
+// streamProblemMsg() why there is no picture. One stream at a time.
 class Video final : public QObject
 {
     Q_OBJECT
@@ -39,6 +40,17 @@ public:
         OtherStream = -13,
     };
 
+    // Why a stream gives no picture, for the user; told once until pictures come again.
+    enum Problem {
+        Refused,        // the connection was refused
+        NoAnswer,       // the host is unreachable, or did not answer within OpenLimitMs
+        Unsupported,    // detail: bit depth and codec ("10-bit H.265"), or the codec
+        TooLarge,       // detail: the picture size ("3200x1800")
+        Stopped,        // no packet for StopAfterMs
+        OpenError,      // any other failed open; detail: FFmpeg's words
+    };
+    Q_ENUM(Problem)
+
     static constexpr int MaxWidth = 3000;
     static constexpr int MaxHeight = 2000;
     // Sized once for 3840x2160 4:2:0 and reused for every frame and stream.
@@ -46,6 +58,14 @@ public:
     // About 5 s at 25 fps: a preview further behind than that is no longer
     // live, so the queue is dropped and decoding restarts at the next key frame.
     static constexpr int MaxQueuedPackets = 120;
+    // A device on the LAN answers RTSP within a second and sends a key frame at
+    // least every few seconds, so an open (connect, RTSP handshake, probe) that
+    // has not ended after 8 s will not end; it is also well past the 3 s after
+    // which the kernel reports a host that does not answer ARP as unreachable.
+    static constexpr int OpenLimitMs = 8000;
+    // At 25 pictures a second three seconds without a packet is no network
+    // hiccup: the stream has stopped.
+    static constexpr int StopAfterMs = 3000;
 
     explicit Video(QObject *parent = nullptr);
     ~Video() override;
@@ -72,6 +92,7 @@ public:
 
 signals:
     void updateFrameMsg(uint8_t *data, int width, int height);
+    void streamProblemMsg(Video::Problem problem, QString detail);
 
 public slots:
     void getVideo();
@@ -88,12 +109,14 @@ private:
     static void decodeTask(Video *video);
     static int interruptCallback(void *opaque);
     static AVPacket *allocPacket();
+    static qint64 nowMs();
     // Runs function(this, args...) on the global pool, counted in tasksRunning.
     template<typename Function, typename... Args>
     void runTask(Function function, Args... args);
 
-    int openInput(const QString &url);
-    int decodeOne(AVPacket *packet, int *width, int *height);
+    int openInput(const QString &url, Problem *problem, QString *detail);
+    int decodeOne(AVPacket *packet, int *width, int *height, Problem *problem, QString *detail);
+    void report(Problem problem, const QString &detail);
     void queuePacket(AVPacket *packet);
     int dropQueuedPackets();
 
@@ -113,7 +136,10 @@ private:
     AVCodecContext *codecContext = nullptr;
     int videoStreamIndex = -1;
     int audioStreamIndex = -1;
-    std::atomic<qint64> readStartTime{0};
+    // When FFmpeg is told to give up the open or the read under way (steady ms); 0: never.
+    std::atomic<qint64> ioDeadline{0};
+    qint64 lastPacketTime = 0;   // GUI thread only
+    int reported = -1;           // the Problem last told, -1 since the last picture; GUI thread only
     // Bumped by close: tasks and events of an earlier stream see that they are stale.
     std::atomic<quint64> session{1};
     // Set while close waits, so that an open or a read blocked in FFmpeg gives up at once.

@@ -1,20 +1,23 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 
+#include "video/video.h"
+
 class Connect;
 class Devs;
-class Video;
 
 namespace Ui { class VideoInfo; }
 
 // The stream dialog for the selected device: its main or sub stream's URL and
 // live picture, the picture size and decode rate, and the switch between
-// H.264 and H.265.
+// H.264 and H.265. Says in words why there is no picture, and after a switch
+// waits for the restarted device and plays its stream again.
 class VideoInfo final : public QWidget
 {
     Q_OBJECT
@@ -44,7 +47,14 @@ public slots:
 protected:
     void paintEvent(QPaintEvent *e) override;
 
+private slots:
+    void onStreamProblem(Video::Problem problem, const QString &detail);
+    void onReconnectSearchTimeout();
+
 private:
+    void showPictureState(const QString &text);
+    void stopReconnecting(const QString &failure);
+
     int decodeNum = 0;
     QTimer timer;
     Ui::VideoInfo *ui;
@@ -52,4 +62,8 @@ private:
     Connect *connect = nullptr;
     Devs *devs = nullptr;
     bool isMain = true;
+    // Runs from a successful switch until the first picture after it or the limit.
+    QElapsedTimer reconnecting;
+    QTimer reconnectSearch;
+    QString reconnectFailure;   // shown if the limit is reached
 };

@@ -7,6 +7,41 @@
         <source>管理员模式</source>
         <translation>Admin mode</translation>
     </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation>… %1 older lines dropped</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug messages</translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1 answers at %2</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1 has not answered since the reset</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1 has not answered since the change</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%2 of %1 devices answer again</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1 devices online</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +76,59 @@
     <message>
         <source>不在线</source>
         <translation>Offline</translation>
+    </message>
+    <message>
+        <source>筛选：IP、MAC、版本或来源地址</source>
+        <translation>Filter: IP, MAC, version or source address</translation>
+    </message>
+    <message>
+        <source>导出列表…</source>
+        <translation>Export list…</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n台设备，%1台在线</source>
+        <translation>
+            <numerusform>%n device, %1 online</numerusform>
+            <numerusform>%n devices, %1 online</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1/%n台设备，%2/%3台在线</source>
+        <translation>
+            <numerusform>%1 of %n device, %2 of %3 online</numerusform>
+            <numerusform>%1 of %n devices, %2 of %3 online</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已导出%n台设备到%1</source>
+        <translation>
+            <numerusform>%n device exported to %1</numerusform>
+            <numerusform>%n devices exported to %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>导出列表</source>
+        <translation>Export list</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>筛选</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>Device list</translation>
+    </message>
+    <message>
+        <source>清除筛选</source>
+        <translation>Clear filter</translation>
     </message>
 </context>
 <context>
@@ -169,6 +257,42 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*Gateway outside the subnet: press Setting again to send</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS server</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>DHCP on</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>DHCP off</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>Wi-Fi name</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>Wi-Fi password</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>Show password</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
@@ -244,6 +368,10 @@
         <source>未准备</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
 </context>
 <context>
     <name>HardDiskItem</name>
@@ -306,6 +434,21 @@
         <source>音频接口正常</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>No wired network</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>Local IP address</translation>
+    </message>
 </context>
 <context>
     <name>Menu</name>
@@ -341,6 +484,18 @@
         <source>硬件接口</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>复制IP地址</source>
+        <translation>Copy IP address</translation>
+    </message>
+    <message>
+        <source>复制MAC地址</source>
+        <translation>Copy MAC address</translation>
+    </message>
+    <message>
+        <source>打开网页</source>
+        <translation>Open web page</translation>
+    </message>
 </context>
 <context>
     <name>MoreReset</name>
@@ -359,6 +514,10 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -462,6 +621,18 @@
         <source>已向96个地址发送复位</source>
         <translation>Reset sent to 96 addresses</translation>
     </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>Update package path</translation>
+    </message>
 </context>
 <context>
     <name>Update</name>
@@ -547,7 +718,7 @@
     </message>
     <message>
         <source>没有有线网络，请将电脑连接到设备所在的网络</source>
-        <translation>No wired network: connect this computer to the devices' network</translation>
+        <translation>No wired network: connect this computer to the devices&apos; network</translation>
     </message>
     <message>
         <source>正在发送第%1包,共%2包</source>
@@ -584,6 +755,10 @@
     <message>
         <source>%1台已更新,%2台失败</source>
         <translation>%1 updated, %2 failed</translation>
+    </message>
+    <message>
+        <source>升级进度</source>
+        <translation>Update progress</translation>
     </message>
 </context>
 <context>
@@ -640,35 +815,65 @@
         <source>切换失败</source>
         <translation>Setting failed</translation>
     </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
     <message>
-        <source>没有有线网络</source>
-        <translation>No wired network</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1 answers at %2</translation>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
     <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1 has not answered since the reset</translation>
+        <source>视频预览</source>
+        <translation>Video preview</translation>
     </message>
     <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1 has not answered since the change</translation>
+        <source>URL</source>
+        <translation>URL</translation>
     </message>
     <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%2 of %1 devices answer again</translation>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
     </message>
     <message>
-        <source>%1台设备在线</source>
-        <translation>%1 devices online</translation>
+        <source>码率</source>
+        <translation>Bit rate</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>Frame interval</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
+    </message>
+    <message>
+        <source>无码流：设备无应答</source>
+        <translation>No stream: the device does not answer</translation>
+    </message>
+    <message>
+        <source>重新连接中…</source>
+        <translation>Reconnecting…</translation>
+    </message>
+    <message>
+        <source>无码流：连接被拒绝</source>
+        <translation>No stream: connection refused</translation>
+    </message>
+    <message>
+        <source>不支持的图像格式：%1</source>
+        <translation>Unsupported picture format: %1</translation>
+    </message>
+    <message>
+        <source>图像过大：%1（最大 %2x%3）</source>
+        <translation>Picture too large: %1 (at most %2x%3)</translation>
+    </message>
+    <message>
+        <source>码流中断：设备不再发送图像</source>
+        <translation>Stream stopped: the device sends no more pictures</translation>
+    </message>
+    <message>
+        <source>无码流：%1</source>
+        <translation>No stream: %1</translation>
     </message>
 </context>
 </TS>

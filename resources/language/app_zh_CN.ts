@@ -7,6 +7,41 @@
         <source>管理员模式</source>
         <translation>管理员模式</translation>
     </message>
+    <message>
+        <source>… %1 older lines dropped</source>
+        <translation>… 已丢弃较早的%1行</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>调试信息</translation>
+    </message>
+</context>
+<context>
+    <name>CommandFeedback</name>
+    <message>
+        <source>%1在%2应答</source>
+        <translation>%1在%2应答</translation>
+    </message>
+    <message>
+        <source>%1自复位后未应答</source>
+        <translation>%1自复位后未应答</translation>
+    </message>
+    <message>
+        <source>%1自设置后未应答</source>
+        <translation>%1自设置后未应答</translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台再次应答</source>
+        <translation>%1台设备中有%2台再次应答</translation>
+    </message>
+    <message>
+        <source>%1台设备在线</source>
+        <translation>%1台设备在线</translation>
+    </message>
 </context>
 <context>
     <name>DevList</name>
@@ -41,6 +76,56 @@
     <message>
         <source>不在线</source>
         <translation>不在线</translation>
+    </message>
+    <message>
+        <source>筛选：IP、MAC、版本或来源地址</source>
+        <translation>筛选：IP、MAC、版本或来源地址</translation>
+    </message>
+    <message>
+        <source>导出列表…</source>
+        <translation>导出列表…</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n台设备，%1台在线</source>
+        <translation>
+            <numerusform>%n台设备，%1台在线</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1/%n台设备，%2/%3台在线</source>
+        <translation>
+            <numerusform>%1/%n台设备，%2/%3台在线</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>无法写入%1：%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已导出%n台设备到%1</source>
+        <translation>
+            <numerusform>已导出%n台设备到%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>导出列表</source>
+        <translation>导出列表</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>筛选</source>
+        <translation>筛选</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>设备列表</translation>
+    </message>
+    <message>
+        <source>清除筛选</source>
+        <translation>清除筛选</translation>
     </message>
 </context>
 <context>
@@ -169,80 +254,120 @@
         <source>*网关不在IP网段内，再按设置发送</source>
         <translation>*网关不在IP网段内，再按设置发送</translation>
     </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS服务器</translation>
+    </message>
+    <message>
+        <source>开启自动获取IP</source>
+        <translation>开启自动获取IP</translation>
+    </message>
+    <message>
+        <source>关闭自动获取IP</source>
+        <translation>关闭自动获取IP</translation>
+    </message>
+    <message>
+        <source>WIFI名称</source>
+        <translation>WIFI名称</translation>
+    </message>
+    <message>
+        <source>WIFI密码</source>
+        <translation>WIFI密码</translation>
+    </message>
+    <message>
+        <source>显示密码</source>
+        <translation>显示密码</translation>
+    </message>
 </context>
 <context>
     <name>HardDisk</name>
     <message>
         <source>磁盘管理</source>
-        <translation type="unfinished"></translation>
+        <translation>磁盘管理</translation>
     </message>
     <message>
         <source>剩余容量:</source>
-        <translation type="unfinished"></translation>
+        <translation>剩余容量:</translation>
     </message>
     <message>
         <source>插入状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>插入状态:</translation>
     </message>
     <message>
         <source>已插入</source>
-        <translation type="unfinished"></translation>
+        <translation>已插入</translation>
     </message>
     <message>
         <source>未插入</source>
-        <translation type="unfinished"></translation>
+        <translation>未插入</translation>
     </message>
     <message>
         <source>格式化:</source>
-        <translation type="unfinished"></translation>
+        <translation>格式化:</translation>
     </message>
     <message>
         <source>已格式化</source>
-        <translation type="unfinished"></translation>
+        <translation>已格式化</translation>
     </message>
     <message>
         <source>未格式化</source>
-        <translation type="unfinished"></translation>
+        <translation>未格式化</translation>
     </message>
     <message>
         <source>磁盘容量:</source>
-        <translation type="unfinished"></translation>
+        <translation>磁盘容量:</translation>
     </message>
     <message>
         <source>空间状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>空间状态:</translation>
     </message>
     <message>
         <source>空间充足</source>
-        <translation type="unfinished"></translation>
+        <translation>空间充足</translation>
     </message>
     <message>
         <source>空间不足</source>
-        <translation type="unfinished"></translation>
+        <translation>空间不足</translation>
     </message>
     <message>
         <source>挂接状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>挂接状态:</translation>
     </message>
     <message>
         <source>已挂接</source>
-        <translation type="unfinished"></translation>
+        <translation>已挂接</translation>
     </message>
     <message>
         <source>未挂接</source>
-        <translation type="unfinished"></translation>
+        <translation>未挂接</translation>
     </message>
     <message>
         <source>准备状态:</source>
-        <translation type="unfinished"></translation>
+        <translation>准备状态:</translation>
     </message>
     <message>
         <source>已准备</source>
-        <translation type="unfinished"></translation>
+        <translation>已准备</translation>
     </message>
     <message>
         <source>未准备</source>
-        <translation type="unfinished"></translation>
+        <translation>未准备</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
@@ -306,6 +431,21 @@
         <source>音频接口正常</source>
         <translation>音频接口正常</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>LocalAddressPicker</name>
+    <message>
+        <source>没有有线网络</source>
+        <translation>没有有线网络</translation>
+    </message>
+    <message>
+        <source>本机IP地址</source>
+        <translation>本机IP地址</translation>
+    </message>
 </context>
 <context>
     <name>Menu</name>
@@ -341,6 +481,18 @@
         <source>硬件接口</source>
         <translation>硬件接口</translation>
     </message>
+    <message>
+        <source>复制IP地址</source>
+        <translation>复制IP地址</translation>
+    </message>
+    <message>
+        <source>复制MAC地址</source>
+        <translation>复制MAC地址</translation>
+    </message>
+    <message>
+        <source>打开网页</source>
+        <translation>打开网页</translation>
+    </message>
 </context>
 <context>
     <name>MoreReset</name>
@@ -359,6 +511,10 @@
     <message>
         <source>取消</source>
         <translation>取消</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>
@@ -461,6 +617,18 @@
     <message>
         <source>已向96个地址发送复位</source>
         <translation>已向96个地址发送复位</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>升级包路径</source>
+        <translation>升级包路径</translation>
     </message>
 </context>
 <context>
@@ -585,6 +753,10 @@
         <source>%1台已更新,%2台失败</source>
         <translation>%1台已更新,%2台失败</translation>
     </message>
+    <message>
+        <source>升级进度</source>
+        <translation>升级进度</translation>
+    </message>
 </context>
 <context>
     <name>VideoInfo</name>
@@ -640,35 +812,65 @@
         <source>切换失败</source>
         <translation>切换失败</translation>
     </message>
-</context>
-<context>
-    <name>LocalAddressPicker</name>
     <message>
-        <source>没有有线网络</source>
-        <translation>没有有线网络</translation>
-    </message>
-</context>
-<context>
-    <name>CommandFeedback</name>
-    <message>
-        <source>%1在%2应答</source>
-        <translation>%1在%2应答</translation>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
     <message>
-        <source>%1自复位后未应答</source>
-        <translation>%1自复位后未应答</translation>
+        <source>视频预览</source>
+        <translation>视频预览</translation>
     </message>
     <message>
-        <source>%1自设置后未应答</source>
-        <translation>%1自设置后未应答</translation>
+        <source>URL</source>
+        <translation>URL</translation>
     </message>
     <message>
-        <source>%1台设备中有%2台再次应答</source>
-        <translation>%1台设备中有%2台再次应答</translation>
+        <source>帧率</source>
+        <translation>帧率</translation>
     </message>
     <message>
-        <source>%1台设备在线</source>
-        <translation>%1台设备在线</translation>
+        <source>码率</source>
+        <translation>码率</translation>
+    </message>
+    <message>
+        <source>帧间隔</source>
+        <translation>帧间隔</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>H.265</source>
+        <translation>H.265</translation>
+    </message>
+    <message>
+        <source>无码流：设备无应答</source>
+        <translation>无码流：设备无应答</translation>
+    </message>
+    <message>
+        <source>重新连接中…</source>
+        <translation>重新连接中…</translation>
+    </message>
+    <message>
+        <source>无码流：连接被拒绝</source>
+        <translation>无码流：连接被拒绝</translation>
+    </message>
+    <message>
+        <source>不支持的图像格式：%1</source>
+        <translation>不支持的图像格式：%1</translation>
+    </message>
+    <message>
+        <source>图像过大：%1（最大 %2x%3）</source>
+        <translation>图像过大：%1（最大 %2x%3）</translation>
+    </message>
+    <message>
+        <source>码流中断：设备不再发送图像</source>
+        <translation>码流中断：设备不再发送图像</translation>
+    </message>
+    <message>
+        <source>无码流：%1</source>
+        <translation>无码流：%1</translation>
     </message>
 </context>
 </TS>

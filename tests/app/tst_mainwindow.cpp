@@ -4,6 +4,8 @@
 
 #include <QtTest>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
@@ -22,7 +25,6 @@
 #include "status/harddisk.h"
 #include "status/harddiskitem.h"
 #include "status/qrcode.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
 #include "ui/morereset.h"
@@ -39,6 +41,7 @@ class TestMainWindow : public QObject
     Searcher *window = nullptr;
     Connect *engine = Connect::instance();
     Devs *devs = Devs::instance();
+    QStringList openedUrls;
 
     QAbstractItemModel *model() const { return ui.list()->model(); }
     QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
@@ -79,6 +82,9 @@ class TestMainWindow : public QObject
     template<typename T = QWidget>
     T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
 
+public slots:
+    void urlOpened(const QUrl &url) { openedUrls << url.toString(); }
+
 private slots:
     void initTestCase()
     {
@@ -99,6 +105,34 @@ private slots:
         QCOMPARE(cell(1, 0), QStringLiteral("Device2"));
         QCOMPARE(cell(1, 5), QStringLiteral("Online"));
         QCOMPARE(ui.child<QPushButton>("pushButton_clean")->text(), QStringLiteral("Clean List"));
+        QTRY_COMPARE(ui.child<QLabel>("label_count")->text(), QStringLiteral("2 devices, 2 online"));
+    }
+
+    void menu_copies_an_address_or_opens_the_web_page_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("copy ip") << "widget_copyIp" << "192.168.147.21" << "";
+        QTest::newRow("copy mac") << "widget_copyMac" << "00:1A:2B:3C:00:01" << "";
+        QTest::newRow("web page") << "widget_openWeb" << "" << "http://192.168.147.21/";
+    }
+
+    void menu_copies_an_address_or_opens_the_web_page()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, opened);
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 2));
+        QGuiApplication::clipboard()->clear();
+        openedUrls.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "urlOpened");
+        ui.rightClickRow(1);
+        ui.chooseMenuEntry(qPrintable(entry));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+        QCOMPARE(openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
     }
 
     void auto_search_button_starts_and_stops_the_engine()

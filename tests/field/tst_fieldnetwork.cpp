@@ -9,12 +9,12 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 
+#include "devsimprocess.h"
 #include "app/commandfeedback.h"
 
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "support/devsimprocess.h"
 
 class TestFieldNetwork : public QObject
 {

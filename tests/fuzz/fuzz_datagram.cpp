@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool isBroadCast = data[0] & 1;
     const QHostAddress sender(QStringLiteral("192.168.147.%1").arg(11 + (data[0] >> 1) % 8));
     const QByteArray datagram(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    FuzzEngine::engine()->takeDatagram(datagram, sender, isBroadCast);
+    Connect::instance()->takeDatagram(datagram, sender, isBroadCast);
     // Every distinct mac is a new record; keep the registry the size of a site.
-    if (FuzzEngine::devs()->getDevList().size() > 2000)
-        FuzzEngine::devs()->clear();
+    if (Devs::instance()->getDevList().size() > 2000)
+        Devs::instance()->clear();
     return 0;
 }

@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Connect *engine = FuzzEngine::engine();
-    startRun(engine, FuzzEngine::devs());
+    Connect *engine = Connect::instance();
+    startRun(engine, Devs::instance());
     std::vector<std::unique_ptr<QTcpSocket>> connections;
     auto connection = [&](size_t at) -> QTcpSocket * {
         return at < size && !connections.empty() ? connections[data[at] % connections.size()].get() : nullptr;

@@ -21,13 +21,3 @@ void FuzzEngine::init(int *argc, char ***argv)
     Connect::instance();
     Devs::instance();
 }
-
-Connect *FuzzEngine::engine()
-{
-    return Connect::instance();
-}
-
-Devs *FuzzEngine::devs()
-{
-    return Devs::instance();
-}

@@ -231,12 +231,6 @@ parse_hosts() {
                 [ $# -ge 2 ] || usage
                 if [ "$1" = --layout ]; then LAYOUT=$2; else HOSTS=$2; fi
                 shift 2 ;;
-            --device-hosts=*)
-                HOSTS=${1#*=}
-                shift ;;
-            --layout=*)
-                LAYOUT=${1#*=}
-                shift ;;
             --)
                 shift
                 REST=("$@")

@@ -5,12 +5,12 @@
 #include <QtTest>
 #include <QUdpSocket>
 
+#include "devsimprocess.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/debuglines.h"
-#include "support/devsimprocess.h"
 #include "support/records.h"
 
 using TestRecords::field;
@@ -106,12 +106,6 @@ private slots:
     {
         engine = Connect::instance();
         devs = Devs::instance();
-    }
-
-    void a_second_engine_takes_nothing_over()
-    {
-        { Connect second; }
-        QCOMPARE(Connect::instance(), engine);
     }
 
     void gesture_sends_exactly_these_bytes_data()

@@ -7,9 +7,9 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/connect.h"
-#include "support/devsimprocess.h"
 #include "ui/menu.h"
 
 bool MainWindowFixture::show()

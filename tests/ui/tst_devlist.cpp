@@ -2,7 +2,11 @@
 // and what a press raises.
 
 #include <QtTest>
-#include <QStandardItemModel>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
 
 #include "protocol/connect.h"
 #include "registry/devs.h"
@@ -10,6 +14,7 @@
 #include "ui/treeview.h"
 
 Q_DECLARE_METATYPE(Qt::MouseButton)
+Q_DECLARE_METATYPE(Qt::SortOrder)
 
 class TestDevList : public QObject
 {
@@ -25,14 +30,23 @@ class TestDevList : public QObject
     QColor colour(int row, int column) const { return model()->index(row, column).data(Qt::ForegroundRole).value<QBrush>().color(); }
     QString mac(int n) const { return QStringLiteral("00:11:22:33:44:%1").arg(n, 2, 10, QLatin1Char('0')); }
 
-    // Device n answers a search from 192.168.147.(10 + n), with the address .(30 + n) or the one given.
-    void answer(int n, int host = 0)
+    // Device n answers a search from 192.168.147.(10 + n), with the address
+    // .(30 + n) or the one given, and the version V2.3.n or the one given.
+    void answer(int n, int host = 0, const QString &version = QString())
     {
         msg_broadcast_t r = Wire::emptyRecord();
         Wire::writeText(r.mac, mac(n));
         Wire::writeText(r.ip, QStringLiteral("192.168.147.%1").arg(host ? host : 30 + n));
-        Wire::writeText(r.version, QStringLiteral("V2.3.%1").arg(n));
+        Wire::writeText(r.version, version.isEmpty() ? QStringLiteral("V2.3.%1").arg(n) : version);
         emit engine->receiveMsg(QHostAddress(QStringLiteral("192.168.147.%1").arg(10 + n)), 1, r, Wire::BroadcastAnswerPort);
+    }
+
+    QStringList column(int c) const
+    {
+        QStringList texts;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            texts << text(row, c);
+        return texts;
     }
 
     QPoint inWindow(int row) const { return view()->viewport()->mapTo(list, view()->visualRect(model()->index(row, 1)).center()); }
@@ -161,6 +175,122 @@ private slots:
             answer(n);
         QCOMPARE(model()->rowCount(), 300);
         QTRY_VERIFY(view()->updatesEnabled());
+    }
+
+    void header_click_sorts_as_a_person_reads_data()
+    {
+        QTest::addColumn<int>("sortColumn");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QList<int>>("devices");   // top to bottom
+        // Device 1 at .10 with V2.3.10, device 2 at .9 with V10.0.1 and offline, device 3 at .100 with V2.3.9.
+        QTest::newRow("address: .9, .10, .100") << 1 << Qt::AscendingOrder << QList<int>{2, 1, 3};
+        QTest::newRow("address, descending") << 1 << Qt::DescendingOrder << QList<int>{3, 1, 2};
+        QTest::newRow("version: 2.3.9, 2.3.10, 10.0.1") << 4 << Qt::AscendingOrder << QList<int>{3, 1, 2};
+        QTest::newRow("online first, then in registry order") << 5 << Qt::AscendingOrder << QList<int>{1, 3, 2};
+        QTest::newRow("name: the registry order") << 0 << Qt::DescendingOrder << QList<int>{3, 2, 1};
+    }
+
+    void header_click_sorts_as_a_person_reads()
+    {
+        QFETCH(int, sortColumn);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QList<int>, devices);
+        answer(1, 10, "V2.3.10");
+        answer(2, 9, "V10.0.1");
+        answer(3, 100, "V2.3.9");
+        devs->updateOnline();
+        devs->updateOnline();
+        answer(1, 10, "V2.3.10");
+        answer(3, 100, "V2.3.9");
+        QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {},
+                          QPoint(view()->header()->sectionViewportPosition(sortColumn) + 20, 5));
+        if (view()->header()->sortIndicatorOrder() != order)
+            QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {},
+                              QPoint(view()->header()->sectionViewportPosition(sortColumn) + 20, 5));
+        QStringList expected;
+        for (int device : devices)
+            expected << mac(device);
+        QCOMPARE(column(3), expected);
+
+        // The device in the top row moves when it answers at another address;
+        // its row is rewritten, and the selection and a press follow it.
+        QSignalSpy selected(list, SIGNAL(selectRowMsg(int)));
+        QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, inWindow(0));
+        answer(devices.first(), 250, "V99");
+        QCOMPARE(model()->rowCount(), 3);
+        const QModelIndexList rows = view()->selectionModel()->selectedRows(3);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().data().toString(), mac(devices.first()));
+        QCOMPARE(list->selectedDevRows(), QList<int>{devices.first() - 1});
+        QCOMPARE(selected.takeFirst().at(0).toInt(), devices.first() - 1);
+    }
+
+    void filter_keeps_matching_rows_and_counts_them_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("macs");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("part of a mac") << "44:1" << QStringList{mac(10), mac(11), mac(12)} << "3/12台设备，2/11台在线";
+        QTest::newRow("version, any case") << "v2.3.1" << QStringList{mac(1), mac(10), mac(11), mac(12)} << "4/12台设备，3/11台在线";
+        QTest::newRow("source address") << "147.13:" << QStringList{mac(3)} << "1/12台设备，1/11台在线";
+        QTest::newRow("address") << ".147.40" << QStringList{mac(10)} << "1/12台设备，0/11台在线";
+        QTest::newRow("none") << "zz" << QStringList{} << "0/12台设备，0/11台在线";
+        QStringList all;
+        for (int n = 1; n <= 12; ++n)
+            all << mac(n);
+        QTest::newRow("only spaces: all") << " " << all << "12台设备，11台在线";
+    }
+
+    void filter_keeps_matching_rows_and_counts_them()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, macs);
+        QFETCH(QString, counts);
+        QSignalSpy shown(list, SIGNAL(countsMsg(QString)));
+        for (int n = 1; n <= 12; ++n)
+            answer(n);
+        devs->updateOnline();
+        devs->updateOnline();
+        for (int n = 1; n <= 12; ++n) {
+            if (n != 10)
+                answer(n);
+        }
+        QTest::keyClicks(list->findChild<QLineEdit *>(QStringLiteral("lineEdit_filter")), filter);
+        QCOMPARE(column(3), macs);
+        QTRY_COMPARE(shown.isEmpty() ? QString() : shown.last().at(0).toString(), counts);
+    }
+
+    void ctrl_c_copies_the_selected_rows_as_shown()
+    {
+        for (int n = 1; n <= 3; ++n)
+            answer(n);
+        QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, inWindow(2));
+        QTest::mouseClick(list->windowHandle(), Qt::LeftButton, Qt::ControlModifier, inWindow(0));
+        QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("设备1\t192.168.147.31\t192.168.147.11:18153\t%1\tV2.3.1\t在线\n"
+                                "设备3\t192.168.147.33\t192.168.147.13:18153\t%2\tV2.3.3\t在线\n").arg(mac(1), mac(3)));
+        QCOMPARE(list->selectedDevRows(), (QList<int>{0, 2}));
+    }
+
+    // A device names its own version: commas, quotes and formulas must come back as sent.
+    void exported_csv_reads_back_in_a_csv_reader()
+    {
+        answer(1, 0, "V1,\"beta\"");
+        answer(2, 0, "=HYPERLINK(1)");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.csv"));
+        QCOMPARE(list->exportTo(path), QStringLiteral("已导出2台设备到%1").arg(path));
+        QProcess reader;
+        reader.start("python3", {"-c", "import csv,json,sys; print(json.dumps(list(csv.reader(open(sys.argv[1], encoding='utf-8', newline='')))))", path});
+        QVERIFY(reader.waitForFinished(10000) && reader.exitCode() == 0);
+        const QJsonArray rows = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0).toArray().at(3).toString(), QStringLiteral("MAC地址"));
+        QCOMPARE(rows.at(1).toArray().at(4).toString(), QStringLiteral("V1,\"beta\""));
+        QCOMPARE(rows.at(2).toArray().at(4).toString(), QStringLiteral("'=HYPERLINK(1)"));
+        QCOMPARE(rows.at(2).toArray().at(0).toString(), QStringLiteral("设备2"));
+        QVERIFY(list->exportTo(dir.filePath(QStringLiteral("missing/site.csv"))).startsWith(QStringLiteral("无法写入")));
     }
 };
 

@@ -13,9 +13,9 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/connect.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "update/update.h"
 

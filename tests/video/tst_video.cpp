@@ -1,6 +1,7 @@
 // The stream decoder on files made with ffmpeg and on TCP peers that stall:
-// what it accepts, that every picture arrives whole and in order, that a
-// stalled view drops the queue, and that closing is quick and leaves no packet.
+// what it accepts and why it refuses, that every picture arrives whole and in
+// order, that a stalled view drops the queue, and that closing is quick and
+// leaves no packet.
 
 #include <QtTest>
 #include <QTcpServer>
@@ -31,6 +32,16 @@ QByteArray planarFrame(int index, int width, int height, int chromaWidth, int ch
                 frame += plane ? char(index * 5 + r + c * 17 + 90) : char(index * 11 + r * 13 + c + 40);
     frame[0] = char(index);
     return frame;
+}
+
+// The problems the decoder told, as "Key: detail" lines.
+QStringList problems(const QSignalSpy &spy)
+{
+    QStringList told;
+    for (const QList<QVariant> &args : spy)
+        told << QStringLiteral("%1: %2").arg(QMetaEnum::fromType<Video::Problem>().valueToKey(args.at(0).value<Video::Problem>()),
+                                            args.at(1).toString());
+    return told;
 }
 
 // Sees the decoder's events on their way in, without taking them.
@@ -167,23 +178,30 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("result");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("why");
         const QStringList x264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
         const QStringList ffv1{"-frames:v", "3", "-c:v", "ffv1", "-pix_fmt", "yuv420p"};
         const auto src = [](const char *size) { return QStringList{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25").arg(size)}; };
         const QStringList sine{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"};
-        QTest::newRow("h264 640x360") << src("640x360") + QStringList{"-t", "1"} + x264 << "a.mkv" << 0 << QSize(640, 360);
+        QTest::newRow("h264 640x360") << src("640x360") + QStringList{"-t", "1"} + x264 << "a.mkv" << 0 << QSize(640, 360) << "";
         QTest::newRow("h265 320x240") << src("320x240") + QStringList{"-t", "1", "-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
-                                                                      "-x265-params", "log-level=error"} << "b.mkv" << 0 << QSize(320, 240);
-        QTest::newRow("3000x2000 is the largest accepted") << src("3000x2000") + QStringList{"-frames:v", "6"} + x264 << "c.mkv" << 0 << QSize(3000, 2000);
-        QTest::newRow("3001 wide is refused") << src("3001x2000") + ffv1 << "d.nut" << int(Video::NotAccepted) << QSize();
-        QTest::newRow("2001 high is refused") << src("3000x2001") + ffv1 << "e.nut" << int(Video::NotAccepted) << QSize();
+                                                                      "-x265-params", "log-level=error"} << "b.mkv" << 0 << QSize(320, 240) << "";
+        QTest::newRow("3000x2000 is the largest accepted") << src("3000x2000") + QStringList{"-frames:v", "6"} + x264 << "c.mkv" << 0 << QSize(3000, 2000) << "";
+        QTest::newRow("3001 wide is refused") << src("3001x2000") + ffv1 << "d.nut" << int(Video::NotAccepted) << QSize() << "TooLarge: 3001x2000";
+        QTest::newRow("2001 high is refused") << src("3000x2001") + ffv1 << "e.nut" << int(Video::NotAccepted) << QSize() << "TooLarge: 3000x2001";
         QTest::newRow("of two video streams the second is decoded")
-            << src("320x240") + src("160x120") + QStringList{"-map", "0", "-map", "1", "-t", "1"} + x264 << "g.mkv" << 0 << QSize(160, 120);
+            << src("320x240") + src("160x120") + QStringList{"-map", "0", "-map", "1", "-t", "1"} + x264 << "g.mkv" << 0 << QSize(160, 120) << "";
         QTest::newRow("audio beside video")
-            << src("320x240") + sine + QStringList{"-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264 << "h.mkv" << 0 << QSize(320, 240);
-        QTest::newRow("audio only has no video stream") << sine + QStringList{"-t", "1", "-c:a", "aac"} << "i.mkv" << int(Video::NoVideoStream) << QSize();
-        QTest::newRow("missing file") << QStringList() << "missing.mkv" << int(Video::OpenFailed) << QSize();
-        QTest::newRow("not a media file") << QStringList() << "garbage.bin" << int(Video::OpenFailed) << QSize();
+            << src("320x240") + sine + QStringList{"-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264 << "h.mkv" << 0 << QSize(320, 240) << "";
+        QTest::newRow("audio only has no video stream") << sine + QStringList{"-t", "1", "-c:a", "aac"} << "i.mkv" << int(Video::NoVideoStream) << QSize()
+                                                        << "OpenError: no video";
+        QTest::newRow("missing file") << QStringList() << "missing.mkv" << int(Video::OpenFailed) << QSize()
+                                      << "OpenError: No such file or directory";
+        QTest::newRow("not a media file") << QStringList() << "garbage.bin" << int(Video::OpenFailed) << QSize()
+                                           << "OpenError: Invalid data found when processing input";
+        QTest::newRow("10-bit H.265 is refused") << src("320x240") + QStringList{"-frames:v", "3", "-c:v", "libx265", "-pix_fmt", "yuv420p10le",
+                                                                            "-x265-params", "log-level=error"}
+                                                 << "j.mkv" << int(Video::NotAccepted) << QSize() << "Unsupported: 10-bit H.265";
     }
 
     void opens_what_it_can_draw()
@@ -192,15 +210,18 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, result);
         QFETCH(QSize, size);
+        QFETCH(QString, why);
         QString path = ffmpegArgs.isEmpty() ? dir.filePath(name) : make(name, ffmpegArgs);
         QVERIFY(!path.isEmpty());
         QFile garbage(path);
         QVERIFY(name != "garbage.bin" || (garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray("\x13\x8a\x01\xf7").repeated(2048))));
         garbage.close();
         QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        QSignalSpy problemSpy(video, &Video::streamProblemMsg);
         video->open(path);
         QTRY_COMPARE_WITH_TIMEOUT(tap.inits.size(), 1, 10000);
         QCOMPARE(tap.inits.first(), result);
+        QCOMPARE(problems(problemSpy), why.isEmpty() ? QStringList() : QStringList{why});
         if (size.isValid()) {
             QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
             QCOMPARE(frameSpy.first().at(1).toInt(), size.width());
@@ -297,6 +318,34 @@ private slots:
         QVERIFY(!video->playing());
     }
 
+    void says_why_a_stream_does_not_open_data()
+    {
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<int>("atLeastMs");
+        QTest::newRow("nothing listens") << false << "Refused: " << 0;
+        QTest::newRow("accepted and never answered") << true << "NoAnswer: " << Video::OpenLimitMs;
+    }
+
+    void says_why_a_stream_does_not_open()
+    {
+        QFETCH(bool, listening);
+        QFETCH(QString, why);
+        QFETCH(int, atLeastMs);
+        StallingServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const quint16 port = server.serverPort();
+        if (!listening)
+            server.close();
+        QSignalSpy problemSpy(video, &Video::streamProblemMsg);
+        QElapsedTimer clock;
+        clock.start();
+        video->open(QStringLiteral("rtsp://127.0.0.1:%1/uscast/11").arg(port));
+        QTRY_VERIFY_WITH_TIMEOUT(!problemSpy.isEmpty(), Video::OpenLimitMs + 5000);
+        QVERIFY2(clock.elapsed() >= atLeastMs, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(problems(problemSpy), QStringList{why});
+    }
+
     void a_stalled_stream_data()
     {
         QTest::addColumn<bool>("opened");
@@ -313,6 +362,7 @@ private slots:
         StallingServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));   // accepts and never answers until data is set
         QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
+        QSignalSpy problemSpy(video, &Video::streamProblemMsg);
         if (opened) {
             // The first half of six seconds at once, then nothing.
             QFile file(make("stall.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6", "-c:v", "libx264", "-preset",
@@ -335,6 +385,9 @@ private slots:
         if (release) {
             QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
             QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() <= 3500, qPrintable(QString::number(clock.elapsed())));
+            // One cut read is a hiccup; the reads after it tell that the stream stopped.
+            QVERIFY(problemSpy.isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(problems(problemSpy), QStringList{"Stopped: "}, 5000);
             // The chain went on: once the peer sends again, frames flow again.
             const int stalledAt = frameSpy.size();
             server.release();

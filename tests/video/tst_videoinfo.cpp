@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "devsimprocess.h"
 #include "app/searcher.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "support/devsimprocess.h"
 #include "support/mainwindowfixture.h"
 #include "ui/menu.h"
 #include "video/video.h"
@@ -16,7 +16,8 @@
 
 // The stream dialog end to end in the lab: devsim's devices serve real RTSP
 // streams (rtspsim) at the addresses in their records, the tool opens them from
-// the operation menu, decodes them and switches their encoding.
+// the operation menu, decodes them, says why there is no picture, switches
+// their encoding and plays the restarted device's stream again.
 class TestVideoInfo : public QObject
 {
     Q_OBJECT
@@ -31,11 +32,12 @@ class TestVideoInfo : public QObject
     VideoInfo *dialog() const { return window->findChild<VideoInfo *>(); }
     QString text(const char *name) const { return child<QLabel>(dialog(), name)->text(); }
 
-    // Starts one streaming device and waits until it is in the list and streams.
-    bool startDevice(DevsimProcess &sim, const QStringList &extra = {})
+    // Starts one device and waits until it is in the list and, with --streams, streams.
+    bool startDevice(DevsimProcess &sim, const QStringList &args)
     {
-        const bool up = ui.fillList(sim, 1, QStringList{"--streams"} + extra)
-                        && sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.events("stream_ready").isEmpty(); });
+        const bool up = ui.fillList(sim, 1, args)
+                        && (!args.contains("--streams")
+                            || sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.events("stream_ready").isEmpty(); }));
         devs->selectDev(0);
         return up;
     }
@@ -99,7 +101,7 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, size);
         DevsimProcess sim;
-        QVERIFY(startDevice(sim));
+        QVERIFY(startDevice(sim, {"--streams"}));
         openFromMenu(entry.toLatin1().constData());
         QVERIFY(dialog());
         QVERIFY(dialog()->isVisible());
@@ -119,14 +121,45 @@ private slots:
         QVERIFY(dir.mkpath(".") && shot.save(dir.filePath(QStringLiteral("videoinfo-%1.png").arg(QTest::currentDataTag()))));
     }
 
+    void says_why_there_is_no_picture_data()
+    {
+        QTest::addColumn<QStringList>("devsimArgs");
+        QTest::addColumn<QString>("shown");
+        // Device host 1's own address, where nothing listens on 554.
+        QTest::newRow("refused") << QStringList{"--first-ip", "192.168.147.11"} << "No stream: connection refused";
+        // An address no host of the lab has taken (streaming rows add theirs): nobody answers ARP.
+        QTest::newRow("unreachable") << QStringList{"--first-ip", "192.168.147.90"} << "No stream: the device does not answer";
+        QTest::newRow("too large") << QStringList{"--streams", "--stream-fault", "oversize"}
+                                   << "Picture too large: 3200x1800 (at most 3000x2000)";
+    }
+
+    void says_why_there_is_no_picture()
+    {
+        QFETCH(QStringList, devsimArgs);
+        QFETCH(QString, shown);
+        DevsimProcess sim;
+        QVERIFY(startDevice(sim, devsimArgs));
+        openFromMenu("widget_main");
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_pictureState"), shown, Video::OpenLimitMs + 5000);
+        QVERIFY(child(dialog(), "label_pictureState")->isVisible());
+        dialog()->resetDecodeNum();   // the one-second tick
+        QCOMPARE(text("label_decodeFps"), QString());
+        QCOMPARE(text("label_videoSize"), QString());
+        const QDir dir(qEnvironmentVariable("SCREENSHOT_DIR", "."));
+        QVERIFY(dir.mkpath(".") && dialog()->grab().save(dir.filePath(QStringLiteral("videoinfo-%1.png").arg(QTest::currentDataTag()))));
+    }
+
     void encoding_switch_data()
     {
         QTest::addColumn<QStringList>("devsimArgs");
         QTest::addColumn<bool>("to265");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("to H.265: the device restarts with it") << QStringList{"--compress-restart-ms", "1500"} << true
-                                                               << "Setting succeeded, restarting";
-        QTest::newRow("refused") << QStringList{"--compress-answer", "0"} << false << "Setting failed";
+        QTest::addColumn<bool>("closeWhileReconnecting");
+        QTest::newRow("to H.265: the device restarts and its picture comes back")
+            << QStringList{"--compress-restart-ms", "1500"} << true << "Setting succeeded, restarting" << false;
+        QTest::newRow("to H.265: closed while the device restarts")
+            << QStringList{"--compress-restart-ms", "30000"} << true << "Setting succeeded, restarting" << true;
+        QTest::newRow("refused") << QStringList{"--compress-answer", "0"} << false << "Setting failed" << false;
     }
 
     void encoding_switch()
@@ -134,8 +167,9 @@ private slots:
         QFETCH(QStringList, devsimArgs);
         QFETCH(bool, to265);
         QFETCH(QString, shown);
+        QFETCH(bool, closeWhileReconnecting);
         DevsimProcess sim;
-        QVERIFY(startDevice(sim, devsimArgs));
+        QVERIFY(startDevice(sim, QStringList{"--streams"} + devsimArgs));
         openFromMenu("widget_main");
         QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
         if (to265)
@@ -150,19 +184,25 @@ private slots:
         if (!to265)
             return;
 
-        // The device restarts: its stream drops; the dialog does not reopen it.
-        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.events("restarted").isEmpty(); }));
+        // The device restarts: the dialog searches for it until it answers, then plays its new stream.
+        QCOMPARE(text("label_pictureState"), QStringLiteral("Reconnecting…"));
+        if (closeWhileReconnecting) {
+            const int searches = sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size();
+            QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) {
+                return sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size() > searches;
+            }));
+            QVERIFY(closeDialog() < 3000);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(child(dialog(), "label_pictureState")->isHidden(), 15000);
         const QList<QJsonObject> starts = sim.events("stream_start");
         QVERIFY(starts.size() >= 2 && starts.at(1).value("codec").toString() == "h265");
-        QVERIFY(closeDialog() < 3000);
-
-        // Opened again, the dialog reads the new encoding from the device and decodes H.265.
-        window->clickMenu(QStringLiteral("main"));
-        QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>(dialog(), "checkBox_265")->isChecked(), 3000);
-        QVERIFY(!child<QCheckBox>(dialog(), "checkBox_264")->isChecked());
-        QCOMPARE(devs->getSelected()->info.h264, quint8(0));
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
+        QVERIFY(child<QCheckBox>(dialog(), "checkBox_265")->isChecked());
+        QCOMPARE(text("label_videoSize"), QStringLiteral("1920x1080"));
+        // With the picture back the dialog stops searching.
+        const int searches = sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size();
         QVERIFY(showsTheStreamRate());
+        QCOMPARE(sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size(), searches);
     }
 };
 

@@ -45,8 +45,8 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
                        h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt,
                        restartOpt, installOpt, packageOpt, updateVersionOpt, updateFaultOpt});
     const QCommandLineOption streamsOpt(QStringLiteral("streams"), QStringLiteral("Each device serves RTSP at rtsp://IP:554/uscast/11 (1920x1080) and /uscast/12 (640x360) in its encoding; its address is added to this host."));
-    const QCommandLineOption rtspsimOpt(QStringLiteral("rtspsim"), QStringLiteral("The RTSP server program (default: the one built with devsim)."), QStringLiteral("FILE"));
-    const QCommandLineOption clipsOpt(QStringLiteral("clips"), QStringLiteral("Folder of the encoded clips (default: the ones built with devsim)."), QStringLiteral("DIR"));
+    const QCommandLineOption rtspsimOpt(QStringLiteral("rtspsim"), QStringLiteral("The RTSP server program (default: rtspsim beside devsim)."), QStringLiteral("FILE"));
+    const QCommandLineOption clipsOpt(QStringLiteral("clips"), QStringLiteral("Folder of the encoded clips (default: clips beside devsim)."), QStringLiteral("DIR"));
     const QCommandLineOption streamFaultOpt(QStringLiteral("stream-fault"), QStringLiteral("none, stall (a session stops sending after --stream-fault-after frames), exit (the server exits then), refuse (no stream is mounted) or oversize (the main stream is 3200x1800)."), QStringLiteral("FAULT"), QStringLiteral("none"));
     const QCommandLineOption streamFaultAfterOpt(QStringLiteral("stream-fault-after"), QStringLiteral("Frames before a stall or exit fault."), QStringLiteral("N"), QStringLiteral("50"));
     const QCommandLineOption compressAnswerOpt(QStringLiteral("compress-answer"), QStringLiteral("Answer to an encoding change: 1 (accepted, the device restarts with the new encoding), 0 (refused) or none."), QStringLiteral("1|0|none"), QStringLiteral("1"));

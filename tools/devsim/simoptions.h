@@ -45,8 +45,8 @@ public:
     enum class StreamFault { None, Stall, Exit, Refuse, Oversize };
     enum class CompressAnswer { Success, Failure, None };
     bool streams = false;
-    QString rtspsim;            // empty: the one built with devsim
-    QString clipDir;            // empty: the clips built with devsim
+    QString rtspsim;            // empty: rtspsim beside devsim
+    QString clipDir;            // empty: clips beside devsim
     StreamFault streamFault = StreamFault::None;
     int streamFaultAfter = 50;  // frames a session sends before a stall or exit fault
     CompressAnswer compressAnswer = CompressAnswer::Success;

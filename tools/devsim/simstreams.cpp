@@ -1,5 +1,6 @@
 #include "simstreams.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonObject>
 #include <QNetworkInterface>
@@ -19,10 +20,12 @@ SimStreams::SimStreams(const SimOptions &options, EventLog *log, QObject *parent
     , m_options(options)
     , m_log(log)
 {
+    // rtspsim and its clips lie beside devsim, in the build tree as once installed.
+    const QDir here(QCoreApplication::applicationDirPath());
     if (m_options.rtspsim.isEmpty())
-        m_options.rtspsim = QStringLiteral(RTSPSIM_PATH);
+        m_options.rtspsim = here.filePath(QStringLiteral("rtspsim"));
     if (m_options.clipDir.isEmpty())
-        m_options.clipDir = QStringLiteral(RTSP_CLIP_DIR);
+        m_options.clipDir = here.filePath(QStringLiteral("clips"));
 }
 
 SimStreams::~SimStreams()

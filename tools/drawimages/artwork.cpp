@@ -34,24 +34,26 @@ QLinearGradient vertical(qreal top, qreal bottom, const QColor &a, const QColor 
 
 } // namespace
 
-QImage Artwork::render(int width, int height, const Drawing &draw, int oversample)
+QImage Artwork::render(int width, int height, int scale, const Drawing &draw, int oversample)
 {
+    width *= scale;
+    height *= scale;
     QImage big(width * oversample, height * oversample, QImage::Format_ARGB32_Premultiplied);
     big.fill(Qt::transparent);
     {
         QPainter p(&big);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.scale(oversample, oversample);
+        p.scale(oversample * scale, oversample * scale);
         draw(p);
     }
     return big.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage Artwork::optionsGear()
+QImage Artwork::optionsGear(int scale)
 {
-    return render(20, 20, [](QPainter &p) {
+    return render(20, 20, scale, [](QPainter &p) {
         const QPointF centre(10, 10);
         QPainterPath gear;
         gear.addEllipse(centre, 6.0, 6.0);
@@ -70,9 +72,9 @@ QImage Artwork::optionsGear()
     });
 }
 
-QImage Artwork::optionsSliders()
+QImage Artwork::optionsSliders(int scale)
 {
-    return render(20, 20, [](QPainter &p) {
+    return render(20, 20, scale, [](QPainter &p) {
         // A faint dark rim keeps the light glyph visible on a light background too.
         const QColor rim(0, 0, 0, 90);
         const qreal rows[3] = {5, 10, 15};
@@ -98,26 +100,26 @@ QImage Artwork::optionsSliders()
     });
 }
 
-QImage Artwork::closeCross()
+QImage Artwork::closeCross(int scale)
 {
-    return render(28, 28, [](QPainter &p) {
+    return render(28, 28, scale, [](QPainter &p) {
         p.setPen(QPen(kBarGlyph, 2.4, Qt::SolidLine, Qt::FlatCap));
         p.drawLine(QPointF(8, 8), QPointF(20, 20));
         p.drawLine(QPointF(20, 8), QPointF(8, 20));
     });
 }
 
-QImage Artwork::minimiseBar()
+QImage Artwork::minimiseBar(int scale)
 {
-    return render(28, 28, [](QPainter &p) {
+    return render(28, 28, scale, [](QPainter &p) {
         // 2.8 units thick so that at the 20 pixels it is shown at it fills two whole rows.
         p.fillRect(QRectF(8.4, 12.6, 11.2, 2.8), kBarGlyph);
     });
 }
 
-QImage Artwork::networkRecorder()
+QImage Artwork::networkRecorder(int scale)
 {
-    return render(64, 64, [](QPainter &p) {
+    return render(64, 64, scale, [](QPainter &p) {
         softShadow(p, QPointF(32, 50), 29, 4);
 
         // Top face, seen slightly from above.
@@ -170,9 +172,9 @@ QImage Artwork::networkRecorder()
     });
 }
 
-QImage Artwork::digitalRecorder()
+QImage Artwork::digitalRecorder(int scale)
 {
-    return render(64, 64, [](QPainter &p) {
+    return render(64, 64, scale, [](QPainter &p) {
         softShadow(p, QPointF(32, 50), 29, 4);
 
         // Two antennas behind the box.
@@ -237,9 +239,9 @@ QImage Artwork::digitalRecorder()
     });
 }
 
-QImage Artwork::camera()
+QImage Artwork::camera(int scale)
 {
-    return render(64, 64, [](QPainter &p) {
+    return render(64, 64, scale, [](QPainter &p) {
         const QColor outline(0x39, 0x3f, 0x47);
         const QColor shell(0xf2, 0xf4, 0xf7);
 
@@ -302,14 +304,14 @@ void Artwork::drawEye(QPainter &p)
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-QImage Artwork::eyeOpen()
+QImage Artwork::eyeOpen(int scale)
 {
-    return render(20, 20, [](QPainter &p) { drawEye(p); });
+    return render(20, 20, scale, [](QPainter &p) { drawEye(p); });
 }
 
-QImage Artwork::eyeHidden()
+QImage Artwork::eyeHidden(int scale)
 {
-    return render(20, 20, [](QPainter &p) {
+    return render(20, 20, scale, [](QPainter &p) {
         drawEye(p);
         // Strike it through, with a gap either side of the stroke.
         p.setCompositionMode(QPainter::CompositionMode_Clear);
@@ -329,7 +331,7 @@ static int logoOversample(int size)
 
 QImage Artwork::tileLogo(int size)
 {
-    return render(size, size, [size](QPainter &p) {
+    return render(size, size, 1, [size](QPainter &p) {
         p.scale(size / 64.0, size / 64.0);
         QLinearGradient g(0, 0, 64, 64);
         g.setColorAt(0, QColor(0x2a, 0x55, 0xd6));
@@ -349,7 +351,7 @@ QImage Artwork::tileLogo(int size)
 
 QImage Artwork::apertureLogo(int size)
 {
-    return render(size, size, [size](QPainter &p) {
+    return render(size, size, 1, [size](QPainter &p) {
         p.scale(size / 64.0, size / 64.0);
         QLinearGradient g(0, 0, 64, 64);
         g.setColorAt(0, QColor(0x12, 0x9c, 0x86));
@@ -389,7 +391,7 @@ QImage Artwork::apertureLogo(int size)
 
 QImage Artwork::latticeLogo(int size)
 {
-    return render(size, size, [size](QPainter &p) {
+    return render(size, size, 1, [size](QPainter &p) {
         p.scale(size / 64.0, size / 64.0);
         p.translate(32, 32);
         p.rotate(45);
@@ -420,18 +422,36 @@ QVector<QImage> Artwork::logoSizes(QImage (*draw)(int))
 
 QVector<ArtworkFile> Artwork::all()
 {
-    return {
-        {QStringLiteral("btn/option.png"), {optionsGear()}, 20},
-        {QStringLiteral("btn/option2.png"), {optionsSliders()}, 20},
-        {QStringLiteral("btn/btn_close_pre.png"), {closeCross()}, 20},
-        {QStringLiteral("btn/btn_min_pre.png"), {minimiseBar()}, 20},
-        {QStringLiteral("btn/NVR.png"), {networkRecorder()}, 64},
-        {QStringLiteral("btn/DVR.png"), {digitalRecorder()}, 64},
-        {QStringLiteral("btn/c512.png"), {camera()}, 16},
-        {QStringLiteral("btn/btn_psw_visible.png"), {eyeOpen()}, 20},
-        {QStringLiteral("btn/btn_psw_invisible.png"), {eyeHidden()}, 20},
-        {QStringLiteral("logo/norvan_logo.ico"), logoSizes(&Artwork::tileLogo), 32},
-        {QStringLiteral("logo/vessik.ico"), logoSizes(&Artwork::apertureLogo), 32},
-        {QStringLiteral("logo/trellik.ico"), logoSizes(&Artwork::latticeLogo), 20},
+    // Each image the tool shows is drawn once as it is and once at twice its size,
+    // which Qt picks on screens scaled by more than 1.
+    const struct
+    {
+        const char *name;
+        QImage (*draw)(int scale);
+        int shownSize;
+    } pictures[] = {
+        {"option", &Artwork::optionsGear, 20},
+        {"option2", &Artwork::optionsSliders, 20},
+        {"btn_close_pre", &Artwork::closeCross, 20},
+        {"btn_min_pre", &Artwork::minimiseBar, 20},
+        {"NVR", &Artwork::networkRecorder, 64},
+        {"DVR", &Artwork::digitalRecorder, 64},
+        {"c512", &Artwork::camera, 16},
+        {"btn_psw_visible", &Artwork::eyeOpen, 20},
+        {"btn_psw_invisible", &Artwork::eyeHidden, 20},
     };
+    QVector<ArtworkFile> files;
+    for (const auto &picture : pictures) {
+        const QString name = QStringLiteral("btn/") + QLatin1String(picture.name);
+        files.append({name + QStringLiteral(".png"), {picture.draw(1)}, picture.shownSize});
+        files.append({name + QStringLiteral("@2x.png"), {picture.draw(2)}, picture.shownSize * 2});
+    }
+    files.append({QStringLiteral("logo/norvan_logo.ico"), logoSizes(&Artwork::tileLogo), 32});
+    files.append({QStringLiteral("logo/vessik.ico"), logoSizes(&Artwork::apertureLogo), 32});
+    files.append({QStringLiteral("logo/trellik.ico"), logoSizes(&Artwork::latticeLogo), 20});
+    // The desktop's menu entry shows the logo of the title bar.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        files.append({QStringLiteral("hicolor/%1x%1/apps/searcher.png").arg(size), {latticeLogo(size)}, size});
+    }
+    return files;
 }

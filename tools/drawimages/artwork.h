@@ -20,20 +20,22 @@ struct ArtworkFile
 // Draws every image the tool embeds. Each drawing works in the coordinates of
 // the final image and is rendered at several times that size, then reduced
 // smoothly, so edges on whole pixels stay sharp and slanted ones are antialiased.
+// The glyphs take a scale: 1 draws them at the size they are shown at, 2 at
+// twice that for screens scaled by more than 1.
 class Artwork
 {
 public:
     static QVector<ArtworkFile> all();
 
-    static QImage optionsGear();
-    static QImage optionsSliders();
-    static QImage closeCross();
-    static QImage minimiseBar();
-    static QImage networkRecorder();
-    static QImage digitalRecorder();
-    static QImage camera();
-    static QImage eyeOpen();
-    static QImage eyeHidden();
+    static QImage optionsGear(int scale);
+    static QImage optionsSliders(int scale);
+    static QImage closeCross(int scale);
+    static QImage minimiseBar(int scale);
+    static QImage networkRecorder(int scale);
+    static QImage digitalRecorder(int scale);
+    static QImage camera(int scale);
+    static QImage eyeOpen(int scale);
+    static QImage eyeHidden(int scale);
 
     static QImage tileLogo(int size);
     static QImage apertureLogo(int size);
@@ -41,7 +43,7 @@ public:
 
 private:
     using Drawing = std::function<void(QPainter &)>;
-    static QImage render(int width, int height, const Drawing &draw, int oversample = 8);
+    static QImage render(int width, int height, int scale, const Drawing &draw, int oversample = 8);
     static QVector<QImage> logoSizes(QImage (*draw)(int));
     static void drawEye(QPainter &p);
 };

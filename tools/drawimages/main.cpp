@@ -1,6 +1,8 @@
 // Draws every image the tool embeds into a folder, ready for the resource compiler.
 //
-//   drawimages OUTDIR                 writes OUTDIR/btn/*.png and OUTDIR/logo/*.ico
+//   drawimages OUTDIR                 writes OUTDIR/btn/*.png (each also as @2x),
+//                                     OUTDIR/logo/*.ico and the menu icon in the
+//                                     desktop's sizes, OUTDIR/hicolor/NxN/apps/searcher.png
 //   drawimages --contact-sheet PATH   also writes every image enlarged four times on
 //                                     light, grey and dark backgrounds, for review
 

@@ -11,10 +11,10 @@
 
 #include <cstring>
 
+#include "devsimprocess.h"
 #include "protocol/wire.h"
 #include "simdevice.h"
 #include "simoptions.h"
-#include "support/devsimprocess.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Runs each fuzz target for a fixed time: tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
+# Runs each fuzz target for a fixed time: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]
 # The corpora in tests/fuzz/corpus are read and left as they are; what a run
 # finds goes to a scratch directory. The targets that open the protocol engine
 # run in a lab of their own. Prints each target's executions; fails on a crash,
 # a leak or a sanitizer report.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?usage: tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]}
-seconds=${2:?usage: tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]}
+build=${1:?usage: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]}
+seconds=${2:?usage: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_datagram fuzz_tcp fuzz_text)
-lab="$here/../lab/lab.sh"
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_datagram fuzz_tcp)
+lab="$here/../tests/lab/lab.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 status=0
@@ -22,7 +22,7 @@ for target in "${targets[@]}"; do
     [ -x "$binary" ] || { echo "fuzz: $binary is not built" >&2; exit 1; }
     mkdir -p "$scratch/$name" "$scratch/$name-artifacts"
     command=("$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=4096
-             -artifact_prefix="$scratch/$name-artifacts/" "$scratch/$name" "$here/corpus/$name")
+             -artifact_prefix="$scratch/$name-artifacts/" "$scratch/$name" "$here/../tests/fuzz/corpus/$name")
     case "$target" in
         fuzz_datagram|fuzz_tcp) command=("$lab" run -- "${command[@]}") ;;
     esac
