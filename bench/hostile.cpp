@@ -78,20 +78,21 @@ QString makePackage(const QTemporaryDir &dir, qint64 bytes)
     return path;
 }
 
-// A single update of the device at 127.0.0.1, its package measured.
-void startRun(Connect *engine, const QString &package)
+// An update of devices at 127.0.0.1 (each failed one makes room for the next), its package measured.
+void startRun(Connect *engine, const QString &package, int devices = 1)
 {
     engine->resetUpdate();
     Devs::instance()->clear();
     msg_broadcast_t record = Wire::emptyRecord();
-    Wire::writeText(record.mac, QStringLiteral("00:1A:2B:3C:00:01"));
     Wire::writeText(record.ip, QStringLiteral("127.0.0.1"));
-    emit engine->receiveMsg(QHostAddress::LocalHost, 1, record, Wire::BroadcastAnswerPort);
-    Devs::instance()->selectDev(0);
+    for (int i = 0; i < devices; ++i) {
+        Wire::writeText(record.mac, QStringLiteral("00:1A:2B:3C:01:%1").arg(i, 2, 10, QLatin1Char('0')));
+        emit engine->receiveMsg(QHostAddress::LocalHost, 1, record, Wire::BroadcastAnswerPort);
+    }
     int ready = 0;
     const QMetaObject::Connection counting = QObject::connect(AdminService::instance(), &AdminService::debugMsg,
                                                               [&](const QString &line) { ready += line.startsWith(QLatin1String("[TCP]package ready")); });
-    engine->startUpdate(package);
+    engine->startAllUpdate(package);
     BenchLab::waitUntil([&] { return ready > 0; }, 20000, 5);
     QObject::disconnect(counting);
 }
@@ -112,7 +113,7 @@ double transferRate(Connect *engine, const QString &package, qint64 bytes)
 
 void resets(Connect *engine, const QString &package)
 {
-    startRun(engine, package);
+    startRun(engine, package, 41);   // each reset fails a device of its own
     int survived = 0;
     for (int i = 0; i < 40; ++i) {
         Peer device;
@@ -224,7 +225,7 @@ qint64 rssKiB()
     return -1;
 }
 
-void spoofing(Connect *engine)
+void spoofing(Connect *engine, const QString &package)
 {
     engine->resetUpdate();
     Devs *devs = Devs::instance();
@@ -258,7 +259,7 @@ void spoofing(Connect *engine)
     devs->selectDev(0);
     Update dialog;
     dialog.show();
-    engine->sendUpdateRequest(devs->getSelected());
+    engine->startUpdate(package);
     received = engine->receiveCount();
     clock.restart();
     for (int i = 0; i < 3000; ++i)
@@ -327,7 +328,7 @@ int main(int argc, char *argv[])
     falseCompleted(engine, package16, 16LL * 1024 * 1024);
     requestFlood(engine, package64, big);
     idleCrowd(engine, package1, 1024 * 1024, package16, 16LL * 1024 * 1024);
-    spoofing(engine);
+    spoofing(engine, package32k);
     descriptorsRunOut(engine, package32k);
     return 0;
 }

@@ -267,15 +267,15 @@ void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, 
     }
     case Wire::UPDATE_BEGIN: {
         // Only a device that the run asked gets a row, once: anyone may send this.
-        RunDevice *device = beginningDevice(senderAdr, datagram);
-        if (!device) {
+        const int index = beginningDevice(senderAdr, datagram);
+        if (index < 0) {
             log->debug(QStringLiteral("[E]update begin from a device not being updated:") + senderAdr.toString(), AdminService::Error);
             return;
         }
-        device->begun = true;
+        runDevices[index].begun = true;
         log->debug(QStringLiteral("[R]update begin,from:") + senderAdr.toString(), AdminService::Received);
-        keepUpdateAlive();   // the device may take its time to restart
-        emit updateBeginMsg();
+        touch(index);   // the device may take its time to restart
+        emit updateStepMsg(index, 1);
         return;
     }
     case Wire::CHANGE_COMPRESS_TYPE:
@@ -424,11 +424,7 @@ void Connect::sendUpdateRequest(Dev *dev)
     if (!dev)
         return;
     updating = true;
-    RunDevice target;
-    target.ip = QHostAddress(dev->ip());
-    target.answeredFrom = dev->addr;
-    target.mac = dev->mac().toLatin1();
-    runDevices.append(target);
+    // The request carries, in place of the mask, the address to fetch the package from.
     msg_broadcast_t record = dev->info;
     Wire::writeText(record.mask, getLocalIp().toString());
     const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, Wire::RecordSize), record);

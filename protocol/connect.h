@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QHostAddress>
@@ -12,11 +13,11 @@
 
 #include "protocol/localipcache.h"
 #include "protocol/wire.h"
+#include "registry/dev.h"
 #include "update/commpackhead.h"
 #include "update/file.h"
 
 class DatagramReader;
-class Dev;
 class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
@@ -35,24 +36,33 @@ struct UpdateClient
 {
     int descriptor = 0;
     File *file = nullptr;   // the package being sent; null until the device asks for it
-    bool installed = false; // the device has reported its update installed
+    int device = -1;        // its place in the run's device list; -1 for a connection of no run device
     bool waiting = false;   // asked while the run's package was still being measured
+    QElapsedTimer paced;    // since its first packet: its packets are due one per 5 ms from then
 };
 
-// A device that the current run asked to update: only its connections are
-// served the package, and only its answers count as signs of life.
+// A device that the current run updates: only its connections are served the
+// package, and only its own signs of life keep its watchdog from failing it.
 struct RunDevice
 {
+    enum State { Queued, Requested, Connected, Sending, Installing, Installed, Failed };
+    // Why a device failed, for its row; the numbers that go with each are in updateFailMsg.
+    enum Failure { NoConnection, StoppedTaking, DisconnectedAt, NoInstall, PackageUnreadable };
+
+    Dev dev;                // the registry's record as the run began: its request is built from it
     QHostAddress ip;        // the address in its record
-    QHostAddress answeredFrom;
     QByteArray mac;
+    State state = Queued;
     bool begun = false;     // its answer to the request has been shown
+    int descriptor = -1;    // its connection, once it has connected back
+    qint64 lastSign = 0;    // on the run's clock, ms
 
     bool answersAt(const QHostAddress &address) const
     {
         return address.isEqual(ip, QHostAddress::TolerantConversion)
-               || address.isEqual(answeredFrom, QHostAddress::TolerantConversion);
+               || address.isEqual(dev.addr, QHostAddress::TolerantConversion);
     }
+    bool inFlight() const { return state > Queued && state < Installed; }
 };
 
 // The protocol engine: owns the four UDP ports and the TCP update server,
@@ -104,16 +114,23 @@ public:
     void removeTimeout(msg_head_t header);
     int pendingTimeouts() const { return timeoutList.size(); }
 
-    // Firmware update: one device, or every online device in turn.
+    // Firmware update: the selected device, or every online device that has
+    // not installed this very package since the tool started, N at a time.
     void startUpdate(QString path);
     void startAllUpdate(QString path);
+    // Runs the devices of the run that failed once more, with the run's package.
+    void retryFailedUpdates();
+    static constexpr int DefaultUpdatesAtOnce = 4;
+    static constexpr int MaxUpdatesAtOnce = 16;
+    void setUpdatesAtOnce(int count);
+    int updatesAtOnce() const { return updatesAtOnceCount; }
 
     // Transfer side.
     void initTcpServer();
     void resetUpdate();
-    // How long an update run may go without a sign of life from its device
-    // before it is given up with updateTimeOutMsg(): ms until the package is
-    // out, installMs (ms when not given) while the device installs it.
+    // How long a device of a run may go without a sign of life before it is
+    // failed: ms until its package is out, installMs (ms when not given)
+    // while it installs it. Tests shorten them.
     void setUpdateTimeout(int ms, int installMs = 0);
     // How long a connection may ask for nothing before it is closed.
     void setUpdateIdleTimeout(int ms);
@@ -138,17 +155,19 @@ signals:
     void sendUpdateMsg(int, int);
     void sendChangeCompressTypeMsg();
     void sendGetVideoParamMsg();
-    void updateErrorMsg();
     void sendResetMsg();
     void setVideoParamMsg();
-    void updateTimeOutMsg();
     void sendGetHardwareStatusMsg();
     void getSetVideoSuccessMsg(int);
-    void updateBeginMsg();
-    void newConnectMsg(int);
-    void sendFinishMsg(int);
-    void updateFinishMsg(int);
-    void updateAllFinishMsg();
+    // Device i of the run (its row i + 1) was asked to update, at that address.
+    void updateRequestMsg(int device, QString ip);
+    // It reached step 1 to 4: request accepted, connected back, package sent, installed.
+    void updateStepMsg(int device, int step);
+    // It failed for a RunDevice::Failure; at and of: seconds waited, or packets sent of all.
+    void updateFailMsg(int device, int reason, int at, int of);
+    // The device on that connection reported its update installed.
+    void updateFinishMsg(int descriptor);
+    void updateAllFinishMsg(int updated, int failed);
     void cleanListMsg();
 
 public slots:
@@ -162,8 +181,7 @@ public slots:
     void sendFile();
 
 private slots:
-    void giveUpUpdate();
-    void keepUpdateAlive();
+    void watchUpdates();
     void clientWrote(int descriptor);
     void packageMeasured();
     void takeAnswers();
@@ -172,16 +190,24 @@ private:
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
     UpdateClient *clientOf(int descriptor) const;
-    bool isRunAddress(const QHostAddress &address) const;
-    // The run's device that this update-begin answer comes from, not yet shown; null for none.
-    RunDevice *beginningDevice(const QHostAddress &sender, const QByteArray &datagram);
+    // The run's device that this update-begin answer comes from, not yet shown; -1 for none.
+    int beginningDevice(const QHostAddress &sender, const QByteArray &datagram);
+    // The run's device waiting for its connection from that address, the one
+    // that accepted its request first; -1 for none.
+    int connectingDevice(const QHostAddress &peer) const;
+    void beginRun(const QString &path, const QList<Dev *> &devices);
+    // Asks queued devices until as many as allowed are in flight; ends the run when none is left.
+    void fillFlight();
+    void touch(int device);
+    void failDevice(int device, RunDevice::Failure reason, int at = 0, int of = 0);
+    // Names the run's package as it is on disk: another file, or the same one changed, is another package.
+    QString packageKey() const;
     void preparePackage(const QString &path);
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);
+    void packageSent(const UpdateClient *client);
     // The client has a package under way and room in its socket for the next packet.
     bool hasPacketDue(const UpdateClient *client) const;
-    void chainStep();
-    bool waitingForInstall() const;
     void sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
                         const QString &dns, bool dhcp);
     void sendTo(quint16 port, const char *data, int size);
@@ -212,20 +238,21 @@ private:
     QList<UpdateClient *> clientList;
     QMutex clientMutex;
     QTimer sendTimer;
-    int sendIndex = 0;
     qint64 packetTotal = 0;
     qint64 packetSent = 0;
     QString updatePath;
     QList<RunDevice> runDevices;
+    int updatesAtOnceCount = DefaultUpdatesAtOnce;
+    QElapsedTimer runClock;
+    QTimer runWatch;
+    // The devices that reported this package installed since the tool
+    // started, by mac: a new "All Update" with it passes over them.
+    QHash<QByteArray, QString> installedPackage;
     // The package of the latest run, measured once on a worker thread and
     // kept while its file stays the same.
     Package package;
     QFutureWatcher<Package> packageWatcher;
     bool updating = false;
-    int allUpdateIndex = 0;
-    // A single update stands alone: only "All Update" starts a chain.
-    bool allUpdate = false;
-    QTimer updateWatchdog;
     int updateTimeoutMs = 0;
     int installTimeoutMs = 0;
     // Bytes of a TCP message not yet complete, per connection: devices may

@@ -34,5 +34,6 @@ enum Command : quint32 {
 
 constexpr quint16 ServerPort = 8010;
 constexpr int HeadSize = int(sizeof(COMM_PACK_HEAD));
+constexpr int PacketSize = 8192;
 
 } // namespace Transfer

@@ -25,20 +25,28 @@ namespace {
 // message, bytes leaving for it) means it is not coming back.
 constexpr int DefaultUpdateTimeoutMs = 120 * 1000;
 // Writing the package to flash is silent on the wire and slower than the
-// transfer, so once every package is out the device gets five minutes.
+// transfer, so once its package is out the device gets five minutes.
 constexpr int DefaultInstallTimeoutMs = 300 * 1000;
 // Bytes that may wait in a connection's own buffer before it is passed over:
 // a device that stops reading must not make the tool hold its whole package.
 constexpr qint64 MaxQueuedBytes = 64 * 1024;
+// Each device takes one packet per 5 ms tick; a late tick catches up, but
+// never with more than this many packets at once.
+constexpr int PacketIntervalMs = 5;
+constexpr qint64 MaxCatchUpPackets = 4;
+
+int seconds(int ms)
+{
+    return (ms + 999) / 1000;
+}
 
 } // namespace
 
 void Connect::initTcpServer()
 {
-    updateWatchdog.setSingleShot(true);
     updateTimeoutMs = DefaultUpdateTimeoutMs;
     installTimeoutMs = DefaultInstallTimeoutMs;
-    connect(&updateWatchdog, SIGNAL(timeout()), this, SLOT(giveUpUpdate()));
+    connect(&runWatch, SIGNAL(timeout()), this, SLOT(watchUpdates()));
 
     tcpServer = new TcpServer(this, Transfer::ServerPort);
     if (!tcpServer->listenOk()) {
@@ -66,34 +74,11 @@ void Connect::setUpdateTimeout(int ms, int installMs)
     installTimeoutMs = installMs > 0 ? installMs : ms;
 }
 
-bool Connect::waitingForInstall() const
+void Connect::setUpdatesAtOnce(int count)
 {
-    bool written = false;
-    for (const UpdateClient *client : clientList) {
-        if (client->installed || !client->file || !client->file->isLoaded())
-            continue;
-        if (!client->file->isFinished())
-            return false;   // still sending to someone
-        written = true;
-    }
-    return written;
-}
-
-void Connect::keepUpdateAlive()
-{
+    updatesAtOnceCount = qBound(1, count, MaxUpdatesAtOnce);
     if (updating)
-        updateWatchdog.start(waitingForInstall() ? installTimeoutMs : updateTimeoutMs);
-}
-
-void Connect::giveUpUpdate()
-{
-    if (!updating)
-        return;
-    AdminService::instance()->debug(QStringLiteral("[E]update timeout"), AdminService::Error);
-    // The run is over: a device that turns up late must not move a chain on
-    // or end a run started after this one.
-    resetUpdate();
-    emit updateTimeOutMsg();
+        fillFlight();
 }
 
 void Connect::startUpdate(QString path)
@@ -103,50 +88,143 @@ void Connect::startUpdate(QString path)
     if (File::check(path) != File::PackageOk || localAddress().isNull())
         return;
     Dev *dev = Devs::instance()->getSelected();
-    if (!dev)
-        return;
-    allUpdate = false;
-    preparePackage(path);
-    sendUpdateRequest(dev);
-    updateWatchdog.start(updateTimeoutMs);
+    if (dev)
+        beginRun(path, {dev});
 }
 
 void Connect::startAllUpdate(QString path)
 {
     if (File::check(path) != File::PackageOk || localAddress().isNull())
         return;
-    allUpdateIndex = 0;
-    allUpdate = true;
-    Dev *dev = Devs::instance()->nextOnline(allUpdateIndex);
-    if (!dev) {
-        allUpdate = false;
-        return;
+    updatePath = path;
+    const QString key = packageKey();
+    QList<Dev *> devices;
+    Devs *devs = Devs::instance();
+    for (int index = 0; Dev *dev = devs->nextOnline(index); ++index) {
+        if (installedPackage.value(dev->mac().toLatin1()) != key)
+            devices.append(dev);
     }
-    preparePackage(path);
-    sendUpdateRequest(dev);
-    updateWatchdog.start(updateTimeoutMs);
+    beginRun(path, devices);
 }
 
-void Connect::chainStep()
+QString Connect::packageKey() const
 {
-    if (!allUpdate) {
-        // A single update is over when its device reports the update installed.
-        updateWatchdog.stop();
-        emit updateAllFinishMsg();
+    const QFileInfo info(updatePath);
+    return updatePath + QLatin1Char('\n') + QString::number(info.size()) + QLatin1Char('\n')
+           + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
+{
+    // Connections of an earlier run belong to none of this run's devices and take nothing more.
+    for (UpdateClient *client : qAsConst(clientList)) {
+        client->device = -1;
+        delete std::exchange(client->file, nullptr);
+    }
+    runDevices.clear();
+    for (const Dev *dev : devices) {
+        RunDevice device;
+        device.dev = *dev;
+        device.ip = QHostAddress(dev->ip());
+        device.mac = dev->mac().toLatin1();
+        runDevices.append(device);
+    }
+    preparePackage(path);
+    updating = true;
+    runClock.start();
+    fillFlight();
+}
+
+void Connect::retryFailedUpdates()
+{
+    bool any = false;
+    for (RunDevice &device : runDevices) {
+        if (device.state != RunDevice::Failed)
+            continue;
+        device.state = RunDevice::Queued;
+        device.begun = false;
+        device.descriptor = -1;
+        any = true;
+    }
+    if (!any)
+        return;
+    preparePackage(updatePath);   // the file may have changed since
+    updating = true;
+    fillFlight();
+}
+
+void Connect::fillFlight()
+{
+    int flying = int(std::count_if(runDevices.cbegin(), runDevices.cend(), [](const RunDevice &device) { return device.inFlight(); }));
+    for (int i = 0; i < runDevices.size() && flying < updatesAtOnceCount; ++i) {
+        RunDevice &device = runDevices[i];
+        if (device.state != RunDevice::Queued)
+            continue;
+        device.state = RunDevice::Requested;
+        touch(i);
+        ++flying;
+        emit updateRequestMsg(i, device.ip.toString());
+        sendUpdateRequest(&device.dev);
+    }
+    if (flying > 0) {
+        // The watchdog looks often enough for the shortest time-out to be kept to a tenth.
+        if (!runWatch.isActive())
+            runWatch.start(qBound(10, qMin(updateTimeoutMs, installTimeoutMs) / 10, 1000));
         return;
     }
-    ++allUpdateIndex;
-    Devs *devs = Devs::instance();
-    Dev *dev = allUpdateIndex < devs->getDevList().size() ? devs->nextOnline(allUpdateIndex) : nullptr;
-    if (dev) {
-        sendUpdateRequest(dev);
-        updateWatchdog.start(updateTimeoutMs);
-        return;
+    runWatch.stop();
+    updating = false;   // automatic search may go on; the run stays for "Retry failed"
+    const int updated = int(std::count_if(runDevices.cbegin(), runDevices.cend(),
+                                          [](const RunDevice &device) { return device.state == RunDevice::Installed; }));
+    emit updateAllFinishMsg(updated, runDevices.size() - updated);
+}
+
+void Connect::touch(int device)
+{
+    runDevices[device].lastSign = runClock.elapsed();
+}
+
+void Connect::watchUpdates()
+{
+    const qint64 now = runClock.elapsed();
+    for (int i = 0; i < runDevices.size(); ++i) {
+        const RunDevice &device = runDevices.at(i);
+        if (!device.inFlight())
+            continue;
+        const int limit = device.state == RunDevice::Installing ? installTimeoutMs : updateTimeoutMs;
+        if (now - device.lastSign <= limit)
+            continue;
+        switch (device.state) {
+        case RunDevice::Requested:
+            failDevice(i, RunDevice::NoConnection, seconds(limit));
+            break;
+        case RunDevice::Installing:
+            failDevice(i, RunDevice::NoInstall, seconds(limit));
+            break;
+        default:
+            failDevice(i, RunDevice::StoppedTaking);
+            break;
+        }
     }
-    updateWatchdog.stop();
-    emit updateAllFinishMsg();
-    allUpdate = false;
-    allUpdateIndex = 0;
+}
+
+void Connect::failDevice(int device, RunDevice::Failure reason, int at, int of)
+{
+    RunDevice &failed = runDevices[device];
+    AdminService::instance()->debug(QStringLiteral("[E]update failed,mac:") + QString::fromLatin1(failed.mac)
+                                        + QStringLiteral(",reason:") + QString::number(reason),
+                                    AdminService::Error);
+    failed.state = RunDevice::Failed;
+    // Its connection is of no use any more: it must neither take the package
+    // on nor be taken for the connection of its retry.
+    if (UpdateClient *client = clientOf(failed.descriptor)) {
+        client->device = -1;
+        delete std::exchange(client->file, nullptr);
+        tcpServer->drop(failed.descriptor);
+    }
+    failed.descriptor = -1;
+    emit updateFailMsg(device, reason, at, of);
+    fillFlight();
 }
 
 void Connect::newConnect(int descriptor)
@@ -157,17 +235,30 @@ void Connect::newConnect(int descriptor)
     clientList.append(client);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" join"),
                                     AdminService::Tcp);
-    if (isRunAddress(tcpServer->peerAddress(descriptor)))
-        keepUpdateAlive();
-    emit newConnectMsg(descriptor);
+    client->device = updating ? connectingDevice(tcpServer->peerAddress(descriptor)) : -1;
+    if (client->device < 0)
+        return;
+    RunDevice &device = runDevices[client->device];
+    device.state = RunDevice::Connected;
+    device.descriptor = descriptor;
+    touch(client->device);
+    emit updateStepMsg(client->device, 2);
 }
 
 void Connect::disConnected(int descriptor)
 {
     QMutexLocker locker(&clientMutex);
+    int device = -1;
+    qint64 packet = 0;
+    qint64 packets = 0;
     for (int i = 0; i < clientList.size(); ++i) {
         if (clientList.at(i)->descriptor == descriptor) {
             UpdateClient *client = clientList.takeAt(i);
+            device = client->device;
+            if (client->file) {
+                packet = client->file->packetsDone();
+                packets = client->file->getPacketCount();
+            }
             delete client->file;
             delete client;
             break;
@@ -176,6 +267,13 @@ void Connect::disConnected(int descriptor)
     tcpPending.remove(descriptor);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" exit"),
                                     AdminService::Tcp);
+    // After its install report a device reboots and hangs up; before it, that is the end of its update.
+    if (device >= 0 && runDevices.at(device).inFlight()) {
+        if (!packets && package.isValid())
+            packets = (package.size + Transfer::PacketSize - 1) / Transfer::PacketSize;
+        locker.unlock();
+        failDevice(device, RunDevice::DisconnectedAt, int(qMin<qint64>(packet, INT_MAX)), int(qMin<qint64>(packets, INT_MAX)));
+    }
 }
 
 void Connect::receiveTcp(int descriptor)
@@ -215,11 +313,14 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
         // its step, and only once: any other report would end a run that is
         // still sending, or make the chain skip a device.
         UpdateClient *client = clientOf(descriptor);
-        if (!client || client->installed || !client->file || !client->file->isLoaded() || !client->file->isFinished())
+        if (!client || client->device < 0 || runDevices.at(client->device).state != RunDevice::Installing)
             break;
-        client->installed = true;
+        RunDevice &device = runDevices[client->device];
+        device.state = RunDevice::Installed;
+        installedPackage.insert(device.mac, packageKey());
         emit updateFinishMsg(descriptor);
-        chainStep();
+        emit updateStepMsg(client->device, 4);
+        fillFlight();
         break;
     }
     default:
@@ -236,24 +337,36 @@ UpdateClient *Connect::clientOf(int descriptor) const
     return nullptr;
 }
 
-bool Connect::isRunAddress(const QHostAddress &address) const
+int Connect::connectingDevice(const QHostAddress &peer) const
 {
-    return std::any_of(runDevices.cbegin(), runDevices.cend(), [&](const RunDevice &device) { return device.answersAt(address); });
+    // Several devices may connect from one address; they restart in the order they accepted.
+    int requested = -1;
+    for (int i = 0; i < runDevices.size(); ++i) {
+        const RunDevice &device = runDevices.at(i);
+        if (device.state != RunDevice::Requested || !device.answersAt(peer))
+            continue;
+        if (device.begun)
+            return i;
+        if (requested < 0)
+            requested = i;   // its answer may have been lost on the way
+    }
+    return requested;
 }
 
-RunDevice *Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datagram)
+int Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datagram)
 {
     // Several devices may answer from one address; a whole record names which.
     msg_broadcast_t record;
     const QByteArray mac = Wire::read(datagram, Wire::HeadSize, record) ? Wire::readText(record.mac).toLatin1() : QByteArray();
-    RunDevice *first = nullptr;
-    for (RunDevice &device : runDevices) {
-        if (device.begun || !device.answersAt(sender))
+    int first = -1;
+    for (int i = 0; i < runDevices.size(); ++i) {
+        const RunDevice &device = runDevices.at(i);
+        if (device.begun || device.state != RunDevice::Requested || !device.answersAt(sender))
             continue;
         if (device.mac == mac)
-            return &device;
-        if (!first)
-            first = &device;
+            return i;
+        if (first < 0)
+            first = i;
     }
     return first;
 }
@@ -296,14 +409,15 @@ void Connect::startSendFile(int descriptor)
     // while the run lasts, on a connection of the run: any other host on the
     // LAN could take it, or make the tool read it again and again.
     UpdateClient *client = clientOf(descriptor);
-    const QHostAddress peer = tcpServer->peerAddress(descriptor);
-    if (!client || !updating || !isRunAddress(peer)) {
-        AdminService::instance()->debug(QStringLiteral("[E]refuse package request from:") + peer.toString(), AdminService::Error);
+    if (!client || !updating || client->device < 0 || !runDevices.at(client->device).inFlight()) {
+        AdminService::instance()->debug(QStringLiteral("[E]refuse package request from:") + tcpServer->peerAddress(descriptor).toString(),
+                                        AdminService::Error);
         tcpServer->drop(descriptor);
         return;
     }
+    const int device = client->device;
     tcpServer->keep(descriptor);
-    keepUpdateAlive();
+    touch(device);
     if (!package.isValid() && packageWatcher.isRunning()) {
         client->waiting = true;
         return;
@@ -313,7 +427,8 @@ void Connect::startSendFile(int descriptor)
     client->file->loadFile(package);
     client->file->setDescriptor(descriptor);
     if (!client->file->isLoaded())
-        return;   // the device waits; the watchdog gives the run up
+        return failDevice(device, RunDevice::PackageUnreadable);
+    runDevices[device].state = RunDevice::Sending;
 
     packetTotal += client->file->getPacketCount();
     COMM_PACK_HEAD head;
@@ -327,25 +442,30 @@ void Connect::startSendFile(int descriptor)
     AdminService::instance()->debug(QStringLiteral("[TCP]send file start,id:") + QString::number(descriptor)
                                         + QStringLiteral(",size:") + QString::number(size),
                                     AdminService::Tcp);
+    client->paced.start();
     if (client->file->isFinished())
-        QCoreApplication::postEvent(this, new Connect_sendFile(true, descriptor));   // an empty package is complete at once
+        packageSent(client);   // an empty package is complete at once
     else
         sendPacket(client);   // the first packet goes out at once
 }
 
-// The round robin passes over connections with nothing to send, so idle ones
-// cost the transfer no tick.
+// Every device being served gets its packets on its own pace, so a site
+// updates several at once as fast as one; idle connections cost nothing.
 void Connect::sendFile()
 {
-    const int clients = clientList.size();
-    for (int tried = 0; tried < clients; ++tried) {
-        if (sendIndex >= clients)
-            sendIndex = 0;
-        UpdateClient *client = clientList.at(sendIndex++);
-        if (hasPacketDue(client)) {
+    // A write may find a reset and remove the client: walk a copy by descriptor.
+    QList<int> due;
+    for (const UpdateClient *client : qAsConst(clientList)) {
+        if (hasPacketDue(client))
+            due.append(client->descriptor);
+    }
+    for (int descriptor : qAsConst(due)) {
+        UpdateClient *client = clientOf(descriptor);
+        if (!client)
+            continue;
+        const qint64 owed = qMin(client->paced.elapsed() / PacketIntervalMs + 1 - client->file->packetsDone(), MaxCatchUpPackets);
+        for (qint64 i = 0; i < owed && (client = clientOf(descriptor)) && hasPacketDue(client); ++i)
             sendPacket(client);
-            return;
-        }
     }
 }
 
@@ -370,18 +490,25 @@ void Connect::sendPacket(UpdateClient *client)
     if (!tcpServer->writeData(descriptor, packet))
         return;   // reset by the device: the client and its file are gone
     QCoreApplication::postEvent(this, new Connect_sendFile(false, descriptor));
-    if (last) {
-        QCoreApplication::postEvent(this, new Connect_sendFile(true, descriptor));
-        keepUpdateAlive();   // from now on the device is installing
-    }
+    touch(client->device);
+    if (last)
+        packageSent(client);
+}
+
+void Connect::packageSent(const UpdateClient *client)
+{
+    // From now on the device is installing, with the longer time-out.
+    runDevices[client->device].state = RunDevice::Installing;
+    touch(client->device);
+    QCoreApplication::postEvent(this, new Connect_sendFile(true, client->descriptor));
 }
 
 void Connect::clientWrote(int descriptor)
 {
-    // Only the progress of a device being served keeps the run alive.
+    // Only the progress of a device being served keeps it alive.
     const UpdateClient *client = clientOf(descriptor);
-    if (client && client->file)
-        keepUpdateAlive();
+    if (client && client->file && client->device >= 0)
+        touch(client->device);
 }
 
 bool Connect::event(QEvent *e)
@@ -390,7 +517,10 @@ bool Connect::event(QEvent *e)
         return QObject::event(e);
     const auto *step = static_cast<Connect_sendFile *>(e);
     if (step->isFinish) {
-        emit sendFinishMsg(step->descriptor);
+        for (int i = 0; i < runDevices.size(); ++i) {
+            if (runDevices.at(i).descriptor == step->descriptor && runDevices.at(i).state >= RunDevice::Installing)
+                emit updateStepMsg(i, 3);
+        }
     } else {
         ++packetSent;
         emit sendUpdateMsg(int(qMin<qint64>(packetSent, INT_MAX)), int(qMin<qint64>(packetTotal, INT_MAX)));
@@ -403,13 +533,9 @@ void Connect::resetUpdate()
     updating = false;
     packetTotal = 0;
     packetSent = 0;
-    allUpdateIndex = 0;
-    // Closing the dialog or giving up ends a chain too: otherwise the next
-    // report of an installed update would send the next request.
-    allUpdate = false;
     runDevices.clear();
     tcpPending.clear();
-    updateWatchdog.stop();
+    runWatch.stop();
     for (UpdateClient *client : qAsConst(clientList))
         delete client->file;
     qDeleteAll(clientList);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "update/commpackhead.h"
+
 // A package as a run serves it: measured and hashed once for the run, so that
 // requests for it cost the event loop nothing however many come.
 struct Package
@@ -47,6 +49,7 @@ public:
     QString getFileMd5() const { return md5; }
     QByteArray readPacket();
     void nextPacket() { ++packetIndex; }
+    qint64 packetsDone() const { return packetIndex; }
     bool isFinished() const { return qint64(packetIndex) >= packetCount; }
 
 signals:
@@ -59,7 +62,7 @@ private:
     bool loaded = true;
     qint64 packetCount = 0;
     qint64 fileSize = 0;
-    qint64 packetSize = 8192;
+    qint64 packetSize = Transfer::PacketSize;
     qint64 readSize = 0;
     QString md5;
     QFile file;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
+#include <QSpinBox>
 
 #include "protocol/connect.h"
 #include "ui/dialogchrome.h"
@@ -15,8 +16,6 @@ namespace {
 
 // The check boxes of one row, in step order; the row number follows the prefix.
 const char *const StepPrefixes[] = {"checkBox_restart_", "checkBox_connect_", "checkBox_send_", "checkBox_finish_"};
-
-constexpr int FormRows = 8;
 
 } // namespace
 
@@ -33,15 +32,17 @@ Update::Update(QWidget *parent)
     ui->gridLayout_rows->setAlignment(Qt::AlignTop);
     markIndicators(ui->widget_rows->findChildren<QCheckBox *>());
 
+    ui->spinBox_atOnce->setValue(engine->updatesAtOnce());
+
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(closeWindow()));
     DialogChrome::closeOnEscape(this, SLOT(closeWindow()));
+    connect(ui->pushButton_retry, SIGNAL(clicked()), this, SLOT(retryFailed()));
+    connect(ui->spinBox_atOnce, QOverload<int>::of(&QSpinBox::valueChanged), engine, &Connect::setUpdatesAtOnce);
     connect(engine, SIGNAL(sendUpdateMsg(int,int)), this, SLOT(updateProgress(int,int)));
-    connect(engine, SIGNAL(updateTimeOutMsg()), this, SLOT(updateTimeOut()));
-    connect(engine, SIGNAL(updateBeginMsg()), this, SLOT(updateBegin()));
-    connect(engine, SIGNAL(newConnectMsg(int)), this, SLOT(newConnect(int)));
-    connect(engine, SIGNAL(sendFinishMsg(int)), this, SLOT(sendFinish(int)));
-    connect(engine, SIGNAL(updateFinishMsg(int)), this, SLOT(updateFinish(int)));
-    connect(engine, SIGNAL(updateAllFinishMsg()), this, SLOT(updateAllFinish()));
+    connect(engine, SIGNAL(updateRequestMsg(int,QString)), this, SLOT(updateRequest(int,QString)));
+    connect(engine, SIGNAL(updateStepMsg(int,int)), this, SLOT(updateStep(int,int)));
+    connect(engine, SIGNAL(updateFailMsg(int,int,int,int)), this, SLOT(updateFail(int,int,int,int)));
+    connect(engine, SIGNAL(updateAllFinishMsg(int,int)), this, SLOT(updateAllFinish(int,int)));
 }
 
 Update::~Update()
@@ -84,10 +85,27 @@ void Update::refuseNoNetwork()
     ui->label->setText(tr("没有有线网络，请将电脑连接到设备所在的网络"));
 }
 
+QString Update::failureText(int reason, int at, int of)
+{
+    switch (reason) {
+    case RunDevice::NoConnection:
+        return tr("%1秒内未重新连接").arg(at);
+    case RunDevice::StoppedTaking:
+        return tr("停止接收数据");
+    case RunDevice::DisconnectedAt:
+        return tr("在第%1包(共%2包)时断开").arg(at).arg(of);
+    case RunDevice::NoInstall:
+        return tr("%1秒内未报告安装完成").arg(at);
+    case RunDevice::PackageUnreadable:
+        return tr("升级包无法读取");
+    default:
+        return QString();
+    }
+}
+
 void Update::closeWindow()
 {
     engine->resetUpdate();
-    deviceRows.clear();
     emit closeMsg();
 }
 
@@ -102,60 +120,71 @@ void Update::updateProgress(int now, int all)
     ui->label->setText(tr("正在发送第%1包,共%2包").arg(now).arg(all));
 }
 
-void Update::updateFinish()
+void Update::updateRequest(int device, const QString &ip)
 {
-    ui->progressBar->setValue(100);
-    ui->label_progress->setText(tr("100%"));
-    ui->label->setText(tr("已完成"));
+    const int row = device + 1;
+    addRow(row);
+    // The form's row titles are label_2 to label_9; run-time rows go on from there.
+    if (auto *title = ui->widget_rows->findChild<QLabel *>(QStringLiteral("label_%1").arg(row + 1)))
+        title->setText(tr("设备%1:").arg(row) + QLatin1Char(' ') + ip);
+}
+
+void Update::updateStep(int device, int step)
+{
+    const int row = device + 1;
+    addRow(row);
+    const QList<QCheckBox *> boxes = stepBoxes(row);
+    if (step < 1 || step > boxes.size() || failedRows.contains(row))
+        return;
+    boxes[step - 1]->setCheckState(Qt::Checked);
+    showRow(boxes[step - 1]);
+}
+
+void Update::updateFail(int device, int reason, int at, int of)
+{
+    const int row = device + 1;
+    addRow(row);
+    failedRows.insert(row);
+    // The reason takes the place of the steps: it says how far the device got.
+    for (QCheckBox *box : stepBoxes(row))
+        box->hide();
+    const QString name = QStringLiteral("label_reason_%1").arg(row);
+    auto *reasonLabel = ui->widget_rows->findChild<QLabel *>(name);
+    if (!reasonLabel) {
+        reasonLabel = new QLabel(ui->widget_rows);
+        reasonLabel->setObjectName(name);
+        reasonLabel->setProperty("failed", true);
+        ui->gridLayout_rows->addWidget(reasonLabel, row - 1, 1, 1, 4);
+    }
+    reasonLabel->setText(failureText(reason, at, of));
+    reasonLabel->show();
+    showRow(reasonLabel);
+}
+
+void Update::updateAllFinish(int updated, int failed)
+{
+    const int devices = updated + failed;
+    const int percent = devices ? updated * 100 / devices : 100;
+    ui->progressBar->setValue(percent);
+    ui->label_progress->setText(QString::number(percent) + QStringLiteral("%"));
+    ui->label->setText(tr("%1台已更新,%2台失败").arg(updated).arg(failed));
     ui->pushButton->setText(tr("完成"));
+    ui->pushButton_retry->setVisible(failed > 0);
 }
 
-void Update::updateTimeOut()
+void Update::retryFailed()
 {
-    ui->label->setText(tr("请求超时"));
-}
-
-void Update::updateBegin()
-{
-    deviceRows.append(-1);
-    const int row = deviceRows.size();
-    if (row > FormRows)
-        addRow(row);
-    check(QLatin1String(StepPrefixes[0]), row);
-}
-
-void Update::newConnect(int descriptor)
-{
-    // A connection is matched to the oldest row still waiting, whichever device made it.
-    const int i = deviceRows.indexOf(-1);
-    if (i < 0)
-        return;
-    deviceRows[i] = descriptor;
-    check(QLatin1String(StepPrefixes[1]), i + 1);
-}
-
-void Update::sendFinish(int descriptor)
-{
-    const int i = deviceRows.indexOf(descriptor);
-    if (i < 0)
-        return;
-    check(QLatin1String(StepPrefixes[2]), i + 1);
-}
-
-void Update::updateFinish(int descriptor)
-{
-    const int i = deviceRows.indexOf(descriptor);
-    if (i < 0)
-        return;
-    check(QLatin1String(StepPrefixes[3]), i + 1);
-    deviceRows[i] = -2;   // later reports for this descriptor find nothing
-}
-
-void Update::updateAllFinish()
-{
-    updateFinish();
-    engine->resetUpdate();
-    deviceRows.clear();
+    for (int row : qAsConst(failedRows)) {
+        delete ui->widget_rows->findChild<QLabel *>(QStringLiteral("label_reason_%1").arg(row));
+        for (QCheckBox *box : stepBoxes(row)) {
+            box->setCheckState(Qt::Unchecked);
+            box->show();
+        }
+    }
+    failedRows.clear();
+    ui->pushButton_retry->hide();
+    ui->pushButton->setText(tr("取消"));
+    engine->retryFailedUpdates();
 }
 
 void Update::paintEvent(QPaintEvent *)
@@ -163,15 +192,20 @@ void Update::paintEvent(QPaintEvent *)
     DialogChrome::paintStyleSheet(this);
 }
 
-void Update::check(const QString &prefix, int row)
+QList<QCheckBox *> Update::stepBoxes(int row) const
 {
-    auto *box = ui->widget_window->findChild<QCheckBox *>(prefix + QString::number(row));
-    if (!box)
-        return;
-    if (box->checkState() != Qt::Checked)
-        box->setCheckState(Qt::Checked);
+    QList<QCheckBox *> boxes;
+    for (const char *prefix : StepPrefixes) {
+        if (auto *box = ui->widget_rows->findChild<QCheckBox *>(QLatin1String(prefix) + QString::number(row)))
+            boxes.append(box);
+    }
+    return boxes;
+}
+
+void Update::showRow(QWidget *widget)
+{
     // After the layout requests already queued, so that a new row has its place.
-    QPointer<QCheckBox> shown = box;
+    QPointer<QWidget> shown = widget;
     QMetaObject::invokeMethod(this, [this, shown] {
         if (shown)
             ui->scrollArea_rows->ensureWidgetVisible(shown, 0, 8);
@@ -180,9 +214,8 @@ void Update::check(const QString &prefix, int row)
 
 void Update::addRow(int row)
 {
-    if (ui->widget_window->findChild<QCheckBox *>(QLatin1String(StepPrefixes[0]) + QString::number(row)))
+    if (ui->widget_rows->findChild<QCheckBox *>(QLatin1String(StepPrefixes[0]) + QString::number(row)))
         return;
-    // The form's row titles are label_2 to label_9; run-time rows go on from there.
     auto *title = new QLabel(tr("设备%1:").arg(row), ui->widget_rows);
     title->setObjectName(QStringLiteral("label_%1").arg(row + 1));
     ui->gridLayout_rows->addWidget(title, row - 1, 0);

@@ -1,16 +1,19 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QWidget>
 
 class Connect;
 class QCheckBox;
+class QLabel;
 
 namespace Ui { class Update; }
 
 // The firmware update dialog: a veil over the main window with a panel that
 // follows every device of a run through its four steps (request accepted,
-// reconnected, package sent, update installed) and shows the packet progress.
+// reconnected, package sent, update installed), says in its row why a device
+// failed, and ends with how many were updated and how many failed.
 class Update final : public QWidget
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     void refusePackage(int check);
     // Tells the installer that no address of this computer reaches the devices.
     void refuseNoNetwork();
+    // The words for a RunDevice::Failure with its numbers.
+    static QString failureText(int reason, int at, int of);
 
 signals:
     void closeMsg();
@@ -33,27 +38,24 @@ signals:
 public slots:
     void closeWindow();
     void updateProgress(int now, int all);
-    void updateFinish();
-    void updateTimeOut();
-    void updateBegin();
-    void newConnect(int descriptor);
-    void sendFinish(int descriptor);
-    void updateFinish(int descriptor);
-    void updateAllFinish();
+    void updateRequest(int device, const QString &ip);
+    void updateStep(int device, int step);
+    void updateFail(int device, int reason, int at, int of);
+    void updateAllFinish(int updated, int failed);
+    void retryFailed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // Checks the box prefix + row; a row the dialog does not have is no error.
-    void check(const QString &prefix, int row);
+    QList<QCheckBox *> stepBoxes(int row) const;
     // The form holds rows 1 to 8; later devices get their rows here.
     void addRow(int row);
     void markIndicators(const QList<QCheckBox *> &boxes);
+    void showRow(QWidget *widget);
 
     Ui::Update *ui;
     Connect *engine;
-    // Per row in use: -1 accepted and not yet connected, a socket descriptor
-    // once connected, -2 installed.
-    QList<int> deviceRows;
+    // The rows of the devices that failed, each with its reason shown in place of its steps.
+    QSet<int> failedRows;
 };

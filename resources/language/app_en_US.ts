@@ -709,20 +709,8 @@
         <translation>The update package must be smaller than 4 GiB</translation>
     </message>
     <message>
-        <source>100%</source>
-        <translation>100%</translation>
-    </message>
-    <message>
-        <source>已完成</source>
-        <translation>Completed</translation>
-    </message>
-    <message>
         <source>完成</source>
         <translation>Complete</translation>
-    </message>
-    <message>
-        <source>请求超时</source>
-        <translation>Request timed out</translation>
     </message>
     <message>
         <source>设备%1:</source>
@@ -739,6 +727,34 @@
     <message>
         <source>正在发送第0包,共0包</source>
         <translation>Sending packet 0 of 0</translation>
+    </message>
+    <message>
+        <source>同时升级:</source>
+        <translation>At a time:</translation>
+    </message>
+    <message>
+        <source>重试失败</source>
+        <translation>Retry failed</translation>
+    </message>
+    <message>
+        <source>%1秒内未重新连接</source>
+        <translation>did not connect back within %1 s</translation>
+    </message>
+    <message>
+        <source>停止接收数据</source>
+        <translation>stopped taking data</translation>
+    </message>
+    <message>
+        <source>在第%1包(共%2包)时断开</source>
+        <translation>disconnected at packet %1 of %2</translation>
+    </message>
+    <message>
+        <source>%1秒内未报告安装完成</source>
+        <translation>did not report the install within %1 s</translation>
+    </message>
+    <message>
+        <source>%1台已更新,%2台失败</source>
+        <translation>%1 updated, %2 failed</translation>
     </message>
     <message>
         <source>升级进度</source>

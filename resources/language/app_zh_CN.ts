@@ -706,20 +706,8 @@
         <translation>升级包不能超过4GB</translation>
     </message>
     <message>
-        <source>100%</source>
-        <translation>100%</translation>
-    </message>
-    <message>
-        <source>已完成</source>
-        <translation>已完成</translation>
-    </message>
-    <message>
         <source>完成</source>
         <translation>完成</translation>
-    </message>
-    <message>
-        <source>请求超时</source>
-        <translation>请求超时</translation>
     </message>
     <message>
         <source>设备%1:</source>
@@ -736,6 +724,34 @@
     <message>
         <source>正在发送第0包,共0包</source>
         <translation>正在发送第0包,共0包</translation>
+    </message>
+    <message>
+        <source>同时升级:</source>
+        <translation>同时升级:</translation>
+    </message>
+    <message>
+        <source>重试失败</source>
+        <translation>重试失败</translation>
+    </message>
+    <message>
+        <source>%1秒内未重新连接</source>
+        <translation>%1秒内未重新连接</translation>
+    </message>
+    <message>
+        <source>停止接收数据</source>
+        <translation>停止接收数据</translation>
+    </message>
+    <message>
+        <source>在第%1包(共%2包)时断开</source>
+        <translation>在第%1包(共%2包)时断开</translation>
+    </message>
+    <message>
+        <source>%1秒内未报告安装完成</source>
+        <translation>%1秒内未报告安装完成</translation>
+    </message>
+    <message>
+        <source>%1台已更新,%2台失败</source>
+        <translation>%1台已更新,%2台失败</translation>
     </message>
     <message>
         <source>升级进度</source>

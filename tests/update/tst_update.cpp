@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -78,7 +79,13 @@ class TestUpdate : public QObject
         QVERIFY(dialog());
     }
 
-    bool completed(int ms) { return QTest::qWaitFor([&] { return text("label") == QLatin1String("Completed"); }, ms); }
+    bool ended(const QString &summary, int ms)
+    {
+        const bool seen = QTest::qWaitFor([&] { return text("label") == summary; }, ms);
+        if (!seen)
+            qWarning() << "the status line reads" << text("label");
+        return seen;
+    }
 
 private slots:
     void initTestCase()
@@ -94,6 +101,8 @@ private slots:
         if (dialog())
             QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
         engine->resetUpdate();
+        engine->setUpdateTimeout(120 * 1000, 300 * 1000);
+        engine->setUpdatesAtOnce(Connect::DefaultUpdatesAtOnce);
     }
 
     void progress_reports_set_line_bar_and_percent_data()
@@ -123,33 +132,46 @@ private slots:
         QCOMPARE(text("label_progress"), QString::number(percent) + QLatin1Char('%'));
     }
 
-    void rows_follow_devices_in_the_order_they_accept_and_cancel_forgets_them()
+    void a_failed_row_says_why_in_red_data()
     {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<QList<int>>("numbers");   // at, of
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("silent") << int(RunDevice::NoConnection) << QList<int>{120, 0} << "did not connect back within 120 s";
+        QTest::newRow("stalled") << int(RunDevice::StoppedTaking) << QList<int>{0, 0} << "stopped taking data";
+        QTest::newRow("gone") << int(RunDevice::DisconnectedAt) << QList<int>{37, 128} << "disconnected at packet 37 of 128";
+        QTest::newRow("no report") << int(RunDevice::NoInstall) << QList<int>{300, 0} << "did not report the install within 300 s";
+        QTest::newRow("unreadable") << int(RunDevice::PackageUnreadable) << QList<int>{0, 0} << "The update package cannot be read";
+    }
+
+    void a_failed_row_says_why_in_red()
+    {
+        QFETCH(int, reason);
+        QFETCH(QList<int>, numbers);
+        QFETCH(QString, shown);
         alone = new Update(window);
         alone->showInCenter();
-        emit engine->updateBeginMsg();
-        emit engine->updateBeginMsg();
-        QCOMPARE(steps(2), QStringLiteral("1000"));
-        emit engine->newConnectMsg(40);   // whichever device connects first takes row 1
-        emit engine->newConnectMsg(41);
-        emit engine->sendFinishMsg(41);
-        emit engine->sendFinishMsg(41);
-        emit engine->updateFinishMsg(41);
-        QCOMPARE(steps(1), QStringLiteral("1100"));
-        QCOMPARE(steps(2), QStringLiteral("1111"));
-        emit engine->sendFinishMsg(99);
-        emit engine->newConnectMsg(42);   // no row waits for it
-        QCOMPARE(steps(3), QStringLiteral("0000"));
+        for (int device = 0; device < 10; ++device)
+            emit engine->updateRequestMsg(device, QStringLiteral("192.168.147.%1").arg(20 + device));
+        emit engine->updateStepMsg(8, 1);
+        emit engine->updateStepMsg(9, 1);
+        emit engine->updateFailMsg(9, reason, numbers[0], numbers[1]);
+        emit engine->updateStepMsg(9, 2);   // a late report of a failed device changes nothing
+        QCOMPARE(text("label_10"), QStringLiteral("Device 9: 192.168.147.28"));
+        QCOMPARE(steps(9), QStringLiteral("1000"));
+        auto *why = ui.child<QLabel>("label_reason_10", alone);
+        QCOMPARE(why->text(), shown);
+        QCOMPARE(why->palette().color(why->foregroundRole()), QColor(255, 0, 0));
+        QVERIFY(!ui.child<QCheckBox>("checkBox_restart_10", alone)->isVisible());
 
-        QSignalSpy closing(alone, SIGNAL(closeMsg()));
-        emit engine->updateBeginMsg();
-        QTest::mouseClick(ui.child<QPushButton>("pushButton", alone), Qt::LeftButton);
-        QCOMPARE(closing.size(), 1);
-        QVERIFY(!engine->isUpdating());
-        emit engine->newConnectMsg(7);   // the rows were forgotten: none waits
-        QCOMPARE(steps(3), QStringLiteral("1000"));
-        emit engine->updateTimeOutMsg();
-        QCOMPARE(text("label"), QStringLiteral("Request timed out"));
+        auto *retry = ui.child<QPushButton>("pushButton_retry", alone);
+        emit engine->updateAllFinishMsg(9, 1);
+        QCOMPARE(text("label"), QStringLiteral("9 updated, 1 failed"));
+        QVERIFY(retry->isVisible());
+        QTest::mouseClick(retry, Qt::LeftButton);   // the failed row starts afresh; no other row moves
+        QCOMPARE(steps(10), QStringLiteral("0000"));
+        QVERIFY(!alone->findChild<QLabel *>("label_reason_10") && !retry->isVisible());
+        QCOMPARE(steps(9), QStringLiteral("1000"));
     }
 
     void menu_update_sends_the_package_to_the_selected_device_only()
@@ -160,7 +182,7 @@ private slots:
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
         update(package, 0);
         QCOMPARE(dialog()->geometry(), window->rect());
-        QVERIFY(completed(15000));
+        QVERIFY(ended("1 updated, 0 failed", 15000));
         QCOMPARE(progress.last(), (QList<QVariant>{128, 128}));
         QCOMPARE(steps(1), QStringLiteral("1111"));
         QCOMPARE(steps(2), QStringLiteral("0000"));
@@ -184,30 +206,62 @@ private slots:
         QCOMPARE(cell(1, 4), QStringLiteral("V3.2.1.1"));
     }
 
-    void all_update_takes_online_devices_one_at_a_time_in_order()
+    void all_update_keeps_n_in_flight_and_updates_each_device_once_per_package()
     {
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 10, {"--restart-ms", "50", "--install-ms", "100"}));
         QVERIFY(sim.command(QStringLiteral("silent 2")));
         ui.click("pushButton_search");
         QTRY_COMPARE_WITH_TIMEOUT(ui.list()->model()->match(ui.list()->model()->index(0, 5), Qt::DisplayRole, "Online", -1).size(), 9, 3000);
-        QCOMPARE(cell(2, 5), QStringLiteral("Offline"));
-        update(makePackage(3 * 8192 + 5));
-        QVERIFY(completed(30000));
+        const QString package = makePackage(3 * 8192 + 5);
+        update(package);
+        ui.child<QSpinBox>("spinBox_atOnce", dialog())->setValue(3);   // the first four are asked already
+        QVERIFY(ended("9 updated, 0 failed", 30000));
         for (int row = 1; row <= 9; ++row)
             QVERIFY2(steps(row) == QLatin1String("1111"), qPrintable(QString::number(row)));
         QCOMPARE(steps(10), QStringLiteral("----"));
-        QCOMPARE(text("label_10"), QStringLiteral("Device 9:"));
-
         const QList<int> online{0, 1, 3, 4, 5, 6, 7, 8, 9};
         QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), online);
-        QCOMPARE(devicesOf(sim.events("update_received")), online);
-        // The next request goes out only after the previous device has installed.
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.events("update_finish").size() == 9; }));
-        const QList<QJsonObject> begun = sim.events("update_begin");
-        const QList<QJsonObject> finished = sim.events("update_finish");
-        for (int i = 1; i < 9; ++i)
-            QVERIFY(finished.at(i - 1).value("t").toDouble() <= begun.at(i).value("t").toDouble());
+        // Once down to three, up to three at once between accepting and installing.
+        int flying = 0;
+        QVector<int> peaks;
+        for (const QJsonObject &event : sim.log()) {
+            const QString name = event.value("event").toString();
+            flying += name == QLatin1String("update_begin") ? 1 : name == QLatin1String("update_finish") ? -1 : 0;
+            if (name == QLatin1String("update_begin"))
+                peaks.append(flying);
+        }
+        QCOMPARE(*std::max_element(peaks.cbegin() + 4, peaks.cend()), 3);
+
+        // The same package again reaches no device; another one reaches them all.
+        QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
+        update(package);
+        QVERIFY(ended("0 updated, 0 failed", 3000));
+        QCOMPARE(sim.received(18154, Wire::UPDATE_BEGIN).size(), 9);
+        QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
+        update(makePackage(8192, QStringLiteral("other.bin")));
+        QVERIFY(ended("9 updated, 0 failed", 30000));
+    }
+
+    void a_failing_device_fails_alone_and_retry_updates_only_the_failed()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 6, {"--restart-ms", "50", "--install-ms", "100", "--update-fault", "1:silent,3:disconnect:40000"}));
+        engine->setUpdateTimeout(1000);
+        update(makePackage(40 * 8192));
+        QVERIFY(ended("4 updated, 2 failed", 30000));
+        QCOMPARE(ui.child<QLabel>("label_reason_2", dialog())->text(), QStringLiteral("did not connect back within 1 s"));
+        QVERIFY(ui.child<QLabel>("label_reason_4", dialog())->text().startsWith("disconnected at packet "));
+        QCOMPARE(steps(5), QStringLiteral("1111"));
+
+        QVERIFY(sim.command(QStringLiteral("mend 1")) && sim.command(QStringLiteral("mend 3")));
+        const int asked = sim.received(18154, Wire::UPDATE_BEGIN).size();
+        QTest::mouseClick(ui.child<QPushButton>("pushButton_retry", dialog()), Qt::LeftButton);
+        QVERIFY(ended("6 updated, 0 failed", 30000));
+        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN).mid(asked)), (QList<int>{1, 3}));
+        QCOMPARE(steps(2), QStringLiteral("1111"));
+        QCOMPARE(steps(4), QStringLiteral("1111"));
     }
 };
 

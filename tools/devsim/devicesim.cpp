@@ -70,15 +70,18 @@ bool DeviceSim::start(QString *error)
 bool DeviceSim::control(const QString &line)
 {
     const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.size() != 2 || (words[0] != QLatin1String("silent") && words[0] != QLatin1String("speak")))
+    const QStringList verbs{QStringLiteral("silent"), QStringLiteral("speak"), QStringLiteral("mend")};
+    if (words.size() != 2 || !verbs.contains(words[0]))
         return false;
     bool ok = false;
     const int index = words[1].toInt(&ok);
     if (!ok || index < 0 || index >= int(m_devices.size()))
         return false;
-    const bool silent = words[0] == QLatin1String("silent");
-    m_devices[size_t(index)].setSilent(silent);
-    QJsonObject done = logEvent(silent ? "silent" : "speak");
+    if (words[0] == verbs[2])
+        m_options.updateFaults.remove(index);
+    else
+        m_devices[size_t(index)].setSilent(words[0] == verbs[0]);
+    QJsonObject done = logEvent(qPrintable(words[0]));
     done.insert(QStringLiteral("device"), index);
     m_log->write(done);
     return true;

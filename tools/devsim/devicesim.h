@@ -30,7 +30,8 @@ public:
 
     // Binds both ports and logs "ready"; false with a message when a port is taken.
     bool start(QString *error);
-    // One line of the control channel ("silent I", "speak I"); false when not understood.
+    // One line of the control channel ("silent I", "speak I", "mend I": its
+    // next update goes without a fault); false when not understood.
     bool control(const QString &line);
 
 private:

@@ -39,7 +39,7 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
     const QCommandLineOption installOpt(QStringLiteral("install-ms"), QStringLiteral("Time a device takes to install a received package."), QStringLiteral("MS"), QStringLiteral("300"));
     const QCommandLineOption packageOpt(QStringLiteral("package"), QStringLiteral("The package the tool sends; received bytes are compared with it."), QStringLiteral("FILE"));
     const QCommandLineOption updateVersionOpt(QStringLiteral("update-version"), QStringLiteral("Version text after an update (default: the number before the last dot goes up by one)."), QStringLiteral("TEXT"));
-    const QCommandLineOption updateFaultOpt(QStringLiteral("update-fault"), QStringLiteral("Comma list of I:FAULT for device I's update: silent (never answers the request), disconnect:K (hangs up after K package bytes), garbage (sends noise instead of requests), split (sends every message in 1-byte writes), stall (stops reading after its request)."), QStringLiteral("LIST"));
+    const QCommandLineOption updateFaultOpt(QStringLiteral("update-fault"), QStringLiteral("Comma list of I:FAULT for device I's update: silent (never answers the request), disconnect:K (hangs up after K package bytes), garbage (sends noise instead of requests), split (sends every message in 1-byte writes), stall (stops reading after its request), close (hangs up as soon as it has connected back)."), QStringLiteral("LIST"));
     const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Write the JSON event log here instead of standard output."), QStringLiteral("FILE"));
     parser.addOptions({countOpt, firstIpOpt, macOpt, versionOpt, maskOpt, gatewayOpt, dnsOpt, ipModeOpt,
                        h264Opt, replyOpt, delayOpt, silentOpt, factoryOpt, logOpt,
@@ -116,6 +116,8 @@ bool SimOptions::parse(const QStringList &arguments, QString *error)
             fault.kind = UpdateFault::Split;
         else if (kind == QLatin1String("stall") && parts.size() == 2)
             fault.kind = UpdateFault::Stall;
+        else if (kind == QLatin1String("close") && parts.size() == 2)
+            fault.kind = UpdateFault::Close;
         else if (kind == QLatin1String("disconnect") && parts.size() == 3) {
             bool ok = false;
             fault.bytes = parts[2].toLongLong(&ok);

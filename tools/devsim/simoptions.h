@@ -15,7 +15,7 @@ public:
     // How one device misbehaves during a firmware update.
     struct UpdateFault
     {
-        enum Kind { None, Silent, Disconnect, Garbage, Split, Stall };
+        enum Kind { None, Silent, Disconnect, Garbage, Split, Stall, Close };
         Kind kind = None;
         qint64 bytes = 0;       // Disconnect: package bytes taken before hanging up
     };

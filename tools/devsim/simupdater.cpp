@@ -58,6 +58,10 @@ void SimUpdater::onConnected()
 {
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     logEvent("update_connected");
+    if (m_fault.kind == SimOptions::UpdateFault::Close) {
+        m_socket.disconnectFromHost();
+        return fail(QStringLiteral("close"));
+    }
     if (m_fault.kind == SimOptions::UpdateFault::Garbage) {
         // Noise of no whole number of headers, none of which carries a known command.
         QByteArray noise(50 * Transfer::HeadSize + 7, '\0');
