@@ -280,8 +280,20 @@ bool Searcher::openUpdateDialog()
 
 void Searcher::openUpdate()
 {
-    if (openUpdateDialog())
+    if (!openUpdateDialog())
+        return;
+    // Several rows picked with Ctrl or Shift: those devices, as one run.
+    const QList<int> rows = devList->selectedDevRows();
+    if (rows.size() < 2) {
         engine->startUpdate(ui->lineEdit_fileAddress->text());
+        return;
+    }
+    const QList<Dev *> list = devs->getDevList();
+    QList<Dev *> picked;
+    for (int row : rows)
+        if (Dev *dev = list.value(row))
+            picked << dev;
+    engine->startUpdateOf(ui->lineEdit_fileAddress->text(), picked);
 }
 
 void Searcher::openQRCode()

@@ -117,6 +117,8 @@ public:
     // Firmware update: the selected device, or every online device that has
     // not installed this very package since the tool started, N at a time.
     void startUpdate(QString path);
+    // The devices the installer picked in the list, as one run.
+    void startUpdateOf(const QString &path, const QList<Dev *> &devices);
     void startAllUpdate(QString path);
     // Runs the devices of the run that failed once more, with the run's package.
     void retryFailedUpdates();

@@ -83,13 +83,17 @@ void Connect::setUpdatesAtOnce(int count)
 
 void Connect::startUpdate(QString path)
 {
+    if (Dev *dev = Devs::instance()->getSelected())
+        startUpdateOf(path, {dev});
+}
+
+void Connect::startUpdateOf(const QString &path, const QList<Dev *> &devices)
+{
     // Refused before any device is asked: without an address of ours on the
     // devices' network they could not connect back for the package.
-    if (File::check(path) != File::PackageOk || localAddress().isNull())
+    if (File::check(path) != File::PackageOk || localAddress().isNull() || devices.isEmpty())
         return;
-    Dev *dev = Devs::instance()->getSelected();
-    if (dev)
-        beginRun(path, {dev});
+    beginRun(path, devices);
 }
 
 void Connect::startAllUpdate(QString path)

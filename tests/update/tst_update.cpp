@@ -174,36 +174,50 @@ private slots:
         QCOMPARE(steps(9), QStringLiteral("1000"));
     }
 
-    void menu_update_sends_the_package_to_the_selected_device_only()
+    void menu_update_sends_the_package_to_the_picked_devices_only_data()
     {
+        QTest::addColumn<QList<int>>("picked");   // rows, the first clicked, the others Ctrl-clicked
+        QTest::newRow("the row of the menu") << QList<int>{0};
+        QTest::newRow("rows 1 and 3 of 3") << QList<int>{0, 2};
+    }
+
+    void menu_update_sends_the_package_to_the_picked_devices_only()
+    {
+        QFETCH(QList<int>, picked);
         const QString package = makePackage(1024 * 1024);
         DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 2, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
+        QVERIFY(ui.fillList(sim, 3, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
+        QWidget *rows = ui.list()->viewport();
+        for (int row : picked) {
+            QTest::mouseClick(rows, Qt::LeftButton, row == picked.first() ? Qt::NoModifier : Qt::ControlModifier,
+                              ui.list()->visualRect(ui.list()->model()->index(row, 1)).center());
+        }
         QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
-        update(package, 0);
+        update(package, picked.last());
         QCOMPARE(dialog()->geometry(), window->rect());
-        QVERIFY(ended("1 updated, 0 failed", 15000));
-        QCOMPARE(progress.last(), (QList<QVariant>{128, 128}));
-        QCOMPARE(steps(1), QStringLiteral("1111"));
-        QCOMPARE(steps(2), QStringLiteral("0000"));
+        QVERIFY(ended(QStringLiteral("%1 updated, 0 failed").arg(picked.size()), 20000));
+        const int packets = 128 * picked.size();   // of the whole run
+        QCOMPARE(progress.last(), (QList<QVariant>{packets, packets}));
+        QCOMPARE(steps(picked.size()), QStringLiteral("1111"));
+        QCOMPARE(steps(picked.size() + 1), QStringLiteral("0000"));
         QCOMPARE(text("label_progress"), QStringLiteral("100%"));
         QCOMPARE(ui.child<QPushButton>("pushButton", dialog())->text(), QStringLiteral("Complete"));
 
         const QList<QJsonObject> received = sim.events("update_received");
-        QCOMPARE(devicesOf(received), QList<int>{0});
+        QCOMPARE(devicesOf(received), picked);
         QFile file(package);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(received.first().value("md5").toString(),
                  QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex()));
         QVERIFY(received.first().value("package_ok").toBool());
         QVERIFY(sim.events("update_extra_bytes").isEmpty());
-        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), QList<int>{0});
+        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), picked);
 
-        // Back from its restart, the device answers with its new firmware.
-        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.events("update_finish").isEmpty(); }));
+        // Back from their restart, the devices answer with their new firmware.
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.events("update_finish").size() == picked.size(); }));
         ui.click("pushButton_search");
-        QTRY_COMPARE_WITH_TIMEOUT(cell(0, 4), QStringLiteral("V3.2.2.0"), 3000);
-        QCOMPARE(cell(1, 4), QStringLiteral("V3.2.1.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(cell(picked.last(), 4), QStringLiteral("V3.2.2.%1").arg(picked.last()), 3000);
+        QCOMPARE(cell(1, 4), picked.contains(1) ? QStringLiteral("V3.2.2.1") : QStringLiteral("V3.2.1.1"));
     }
 
     void all_update_keeps_n_in_flight_and_updates_each_device_once_per_package()
