@@ -23,9 +23,9 @@
 
 #include "devsimprocess.h"
 #include "bench/benchlab.h"
+#include "bench/stallwatch.h"
 #include "protocol/connect.h"
 #include "registry/devs.h"
-#include "support/stallwatch.h"
 #include "update/update.h"
 
 namespace {

@@ -30,11 +30,11 @@
 #include <sys/socket.h>
 
 #include "bench/benchlab.h"
+#include "bench/stallwatch.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/devs.h"
 #include "simupdater.h"
-#include "support/stallwatch.h"
 #include "update/update.h"
 
 namespace {

@@ -16,7 +16,6 @@
 #include "registry/devs.h"
 #include "support/debuglines.h"
 #include "support/records.h"
-#include "support/stallwatch.h"
 
 namespace {
 
@@ -314,57 +313,6 @@ private slots:
             QVERIFY(idle->closedByTool());
         engine->setUpdateIdleTimeout(10 * 1000);
         QVERIFY(QTest::qWaitFor([&] { return engine->clientCount() == 0; }));
-    }
-
-    void others_do_not_slow_a_transfer_data()
-    {
-        QTest::addColumn<int>("devices");
-        QTest::addColumn<int>("idle");
-        QTest::newRow("beside 50 idle connections") << 1 << 50;
-        QTest::newRow("four devices at once") << 4 << 0;
-    }
-
-    void others_do_not_slow_a_transfer()
-    {
-        QFETCH(int, devices);
-        QFETCH(int, idle);
-        makePackage(128 * 8192);
-        auto transferMs = [&](int count, int idleCount) {
-            startRun(count);
-            Crowd served;
-            Crowd idlers;
-            // The idle ones join once every device of the run has its connection.
-            if (!join(served, count) || !join(idlers, idleCount))
-                return qint64(-1);
-            QElapsedTimer clock;
-            clock.start();
-            for (auto &device : served)
-                device->send(Request);
-            const bool whole = std::all_of(served.begin(), served.end(), [&](auto &device) { return device->has(44 + package.size()); });
-            return whole ? clock.elapsed() : qint64(-1);
-        };
-        const qint64 alone = transferMs(1, 0);
-        const qint64 crowded = transferMs(devices, idle);
-        QVERIFY(alone > 0 && crowded > 0);
-        QVERIFY2(crowded < 2 * alone, qPrintable(QStringLiteral("alone %1 ms, crowded %2 ms").arg(alone).arg(crowded)));
-    }
-
-    void package_requests_never_block_the_window()
-    {
-        makePackage(48 * 1024 * 1024);
-        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        StallWatch stalls(10);
-        startRun(10);
-        Crowd devices;
-        QVERIFY(join(devices, 10));
-        for (int round = 0; round < 10; ++round) {
-            for (auto &device : devices)
-                QVERIFY(sendAndWait(*device, Request));
-        }
-        QVERIFY(QTest::qWaitFor([&] { return countLines(log, "[TCP]package ready,size:50331648") == 1; }, 20000));
-        for (auto &device : devices)
-            QVERIFY(device->has(44));   // serving has begun
-        QVERIFY2(stalls.worstMs() < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(stalls.worstMs())));
     }
 
     void update_begin_counts_once_per_device_of_the_run()
