@@ -1,6 +1,6 @@
-// The window and its dialogs without a mouse: the keys and the accessibility
-// action that press label-buttons, English names for every control, Escape,
-// Enter on a device row and the Tab order.
+// The window and its dialogs without a mouse: English names for every control,
+// Escape, Enter on a device row and the Tab order. How the label-buttons
+// themselves press by keyboard is tst_widgets' business.
 
 #include <QAccessible>
 #include <QAbstractItemView>
@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -18,11 +17,7 @@
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/mainwindowfixture.h"
-#include "ui/btn.h"
 #include "ui/buttonaccess.h"
-#include "ui/menuitem.h"
-#include "ui/nettabbtn.h"
-#include "ui/pswbtn.h"
 
 class TestKeyboard : public QObject
 {
@@ -30,10 +25,6 @@ class TestKeyboard : public QObject
 
 private slots:
     void initTestCase();
-    void label_buttons_press_on_enter_space_and_accessible_action_data();
-    void label_buttons_press_on_enter_space_and_accessible_action();
-    void focused_label_button_shows_a_focus_mark_data();
-    void focused_label_button_shows_a_focus_mark();
     void every_control_has_an_english_name_and_escape_closes_the_dialog_data();
     void every_control_has_an_english_name_and_escape_closes_the_dialog();
     void enter_on_a_row_opens_network_config_for_that_device();
@@ -41,7 +32,6 @@ private slots:
 
 private:
     QWidget *open(const QByteArray &how);
-    static QWidget *labelButton(const QByteArray &widget);
 
     MainWindowFixture ui;
     DevsimProcess sim;
@@ -53,81 +43,6 @@ void TestKeyboard::initTestCase()
     QVERIFY(ui.show());
     QApplication::setActiveWindow(ui.window());
     QVERIFY(ui.fillList(sim, 3));
-}
-
-void TestKeyboard::label_buttons_press_on_enter_space_and_accessible_action_data()
-{
-    QTest::addColumn<QByteArray>("widget");
-    QTest::addColumn<int>("key");   // 0: the accessibility press action
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("presses");
-    QTest::newRow("Btn Return") << QByteArray("Btn") << int(Qt::Key_Return) << 0 << 1;
-    QTest::newRow("Btn keypad Enter") << QByteArray("Btn") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
-    QTest::newRow("Btn Space") << QByteArray("Btn") << int(Qt::Key_Space) << 0 << 1;
-    QTest::newRow("Btn A") << QByteArray("Btn") << int(Qt::Key_A) << 0 << 0;
-    QTest::newRow("Btn Ctrl+Return") << QByteArray("Btn") << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
-    QTest::newRow("Btn press action") << QByteArray("Btn") << 0 << 0 << 1;
-    QTest::newRow("PswBtn Space") << QByteArray("PswBtn") << int(Qt::Key_Space) << 0 << 1;
-    QTest::newRow("NetTabBtn Space") << QByteArray("NetTabBtn") << int(Qt::Key_Space) << 0 << 1;
-    QTest::newRow("MenuItem Return") << QByteArray("MenuItem") << int(Qt::Key_Return) << 0 << 1;
-    QTest::newRow("MenuItem press action") << QByteArray("MenuItem") << 0 << 0 << 1;
-}
-
-void TestKeyboard::label_buttons_press_on_enter_space_and_accessible_action()
-{
-    QFETCH(QByteArray, widget);
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, presses);
-    QScopedPointer<QWidget> button(labelButton(widget));
-    const char *pressed = widget == "Btn" ? SIGNAL(clicked())
-        : widget == "PswBtn"              ? SIGNAL(clickMsg(bool))
-        : widget == "NetTabBtn"           ? SIGNAL(clickMsg(NetTabBtn *))
-                                          : SIGNAL(clicked(MenuItem *));
-    QSignalSpy spy(button.data(), pressed);
-    QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
-    if (key) {
-        QTest::keyClick(button.data(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    } else {
-        QAccessibleInterface *access = QAccessible::queryAccessibleInterface(button.data());
-        QCOMPARE(access->role(), QAccessible::Button);
-        access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    }
-    QCOMPARE(spy.count(), presses);
-}
-
-void TestKeyboard::focused_label_button_shows_a_focus_mark_data()
-{
-    QTest::addColumn<QByteArray>("widget");
-    for (const char *widget : {"Btn", "PswBtn", "NetTabBtn", "MenuItem"})
-        QTest::newRow(widget) << QByteArray(widget);
-}
-
-void TestKeyboard::focused_label_button_shows_a_focus_mark()
-{
-    QFETCH(QByteArray, widget);
-    QScopedPointer<QWidget> button(labelButton(widget));
-    button->resize(60, 24);
-    button->show();
-    const QColor mark(0x3d, 0x9b, 0xff);
-    const auto edge = [&] { return button->grab().toImage().pixelColor(1, 12); };
-    QVERIFY(edge() != mark);
-    QApplication::setActiveWindow(button.data());
-    button->setFocus(Qt::TabFocusReason);
-    const QColor focused = button->hasFocus() ? edge() : QColor();
-    QApplication::setActiveWindow(ui.window());
-    QCOMPARE(focused, mark);
-}
-
-QWidget *TestKeyboard::labelButton(const QByteArray &widget)
-{
-    if (widget == "Btn")
-        return new Btn;
-    if (widget == "PswBtn")
-        return new PswBtn;
-    if (widget == "NetTabBtn")
-        return new NetTabBtn;
-    return new MenuItem;
 }
 
 QWidget *TestKeyboard::open(const QByteArray &how)

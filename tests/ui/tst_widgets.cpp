@@ -1,7 +1,9 @@
 // The tool's own small widgets without the protocol engine. Presses go through
 // the window as the window system delivers them: grabs and propagation are real.
+// The label-buttons also press by keyboard and through the accessibility action.
 
 #include <QtTest>
+#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 
@@ -12,6 +14,7 @@
 #include "ui/admin.h"
 #include "ui/background.h"
 #include "ui/btn.h"
+#include "ui/buttonaccess.h"
 #include "ui/menu.h"
 #include "ui/menuitem.h"
 #include "ui/nettabbtn.h"
@@ -23,18 +26,30 @@ namespace {
 
 using Factory = std::function<QWidget *(QWidget *)>;
 
-// Each widget as its dialog holds it: a tab or a tile has a text beside its background.
-const QMap<QString, Factory> &factories()
+// Each widget as its dialog holds it (a tab or a tile has a text beside its
+// background), and the signal that says it was pressed.
+struct Kind
 {
-    static const QMap<QString, Factory> made{
-        {"Btn", [](QWidget *p) { return new Btn(p); }},
-        {"Background", [](QWidget *p) { return new Background(p); }},
-        {"PswBtn", [](QWidget *p) { return new PswBtn(p); }},
-        {"NetTabBtn", [](QWidget *p) { auto *tab = new NetTabBtn(p); new QLabel(QStringLiteral("网络配置"), tab); return tab; }},
-        {"HardDiskItem", [](QWidget *p) { return new HardDiskItem(p); }},
+    Factory make;
+    QByteArray pressed;
+};
+
+const QMap<QString, Kind> &kinds()
+{
+    static const QMap<QString, Kind> made{
+        {"Btn", {[](QWidget *p) { return new Btn(p); }, SIGNAL(clicked())}},
+        {"Background", {[](QWidget *p) { return new Background(p); }, SIGNAL(clickMsg())}},
+        {"PswBtn", {[](QWidget *p) { return new PswBtn(p); }, SIGNAL(clickMsg(bool))}},
+        {"NetTabBtn", {[](QWidget *p) { auto *tab = new NetTabBtn(p); new QLabel(QStringLiteral("网络配置"), tab); return tab; },
+                       SIGNAL(clickMsg(NetTabBtn *))}},
+        {"HardDiskItem", {[](QWidget *p) { return new HardDiskItem(p); }, SIGNAL(clickMsg(int))}},
+        {"MenuItem", {[](QWidget *p) { return new MenuItem(p); }, SIGNAL(clicked(MenuItem *))}},
     };
     return made;
 }
+
+// The label-buttons: they take the keyboard focus and press like buttons.
+const char *const LabelButtons[] = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
 
 } // namespace
 
@@ -78,6 +93,7 @@ class TestWidgets : public QObject
 private slots:
     void initTestCase()
     {
+        QAccessible::installFactory(ButtonAccess::factory);
         // The 9-point font the main window sets for every widget of the tool.
         QFont font = QApplication::font();
         font.setPointSize(9);
@@ -90,32 +106,84 @@ private slots:
     void only_a_left_click_is_reported_data()
     {
         QTest::addColumn<QString>("widget");
-        QTest::addColumn<QByteArray>("signal");
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<int>("reports");
-        const QList<QPair<QString, QByteArray>> widgets{{"Btn", SIGNAL(clicked())},
-                                                        {"Background", SIGNAL(clickMsg())},
-                                                        {"PswBtn", SIGNAL(clickMsg(bool))},
-                                                        {"NetTabBtn", SIGNAL(clickMsg(NetTabBtn *))},
-                                                        {"HardDiskItem", SIGNAL(clickMsg(int))}};
-        for (const auto &[widget, signal] : widgets) {
-            QTest::addRow("%s left", qPrintable(widget)) << widget << signal << Qt::LeftButton << 1;
-            QTest::addRow("%s right", qPrintable(widget)) << widget << signal << Qt::RightButton << 0;
+        for (const char *widget : {"Btn", "Background", "PswBtn", "NetTabBtn", "HardDiskItem"}) {
+            QTest::addRow("%s left", widget) << widget << Qt::LeftButton << 1;
+            QTest::addRow("%s right", widget) << widget << Qt::RightButton << 0;
         }
     }
 
     void only_a_left_click_is_reported()
     {
         QFETCH(QString, widget);
-        QFETCH(QByteArray, signal);
         QFETCH(Qt::MouseButton, button);
         QFETCH(int, reports);
-        QWidget *made = factories().value(widget)(window);
+        QWidget *made = kinds().value(widget).make(window);
         made->setGeometry(50, 50, 160, 30);
         showWindow();
-        QSignalSpy spy(made, signal.constData());
+        QSignalSpy spy(made, kinds().value(widget).pressed.constData());
         click(button, centreOf(made));
         QCOMPARE(spy.size(), reports);
+    }
+
+    void label_buttons_press_on_enter_space_and_accessible_action_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<int>("key");   // 0: the accessibility press action
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("presses");
+        for (const char *widget : LabelButtons) {
+            QTest::addRow("%s Return", widget) << widget << int(Qt::Key_Return) << 0 << 1;
+            QTest::addRow("%s Space", widget) << widget << int(Qt::Key_Space) << 0 << 1;
+            QTest::addRow("%s press action", widget) << widget << 0 << 0 << 1;
+        }
+        QTest::newRow("Btn keypad Enter") << "Btn" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
+        QTest::newRow("Btn A") << "Btn" << int(Qt::Key_A) << 0 << 0;
+        QTest::newRow("Btn Ctrl+Return") << "Btn" << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
+    }
+
+    void label_buttons_press_on_enter_space_and_accessible_action()
+    {
+        QFETCH(QString, widget);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, presses);
+        QWidget *button = kinds().value(widget).make(window);
+        QSignalSpy spy(button, kinds().value(widget).pressed.constData());
+        QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
+        if (key) {
+            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        } else {
+            QAccessibleInterface *access = QAccessible::queryAccessibleInterface(button);
+            QCOMPARE(access->role(), QAccessible::Button);
+            access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        }
+        QCOMPARE(spy.count(), presses);
+    }
+
+    void focused_label_button_shows_a_focus_mark_data()
+    {
+        QTest::addColumn<QString>("widget");
+        for (const char *widget : LabelButtons)
+            QTest::newRow(widget) << widget;
+    }
+
+    void focused_label_button_shows_a_focus_mark()
+    {
+        QFETCH(QString, widget);
+        QWidget *button = kinds().value(widget).make(window);
+        button->setGeometry(50, 50, 120, 24);
+        showWindow();
+        button->clearFocus();   // the window gave it the focus as its only focusable child
+        const QColor mark(0x3d, 0x9b, 0xff);
+        // The right edge: a tab's text lies over its left part.
+        const auto edge = [&] { return button->grab().toImage().pixelColor(118, 12); };
+        QVERIFY(edge() != mark);
+        QApplication::setActiveWindow(window);
+        button->setFocus(Qt::TabFocusReason);
+        QVERIFY(button->hasFocus());
+        QCOMPARE(edge(), mark);
     }
 
     void selection_darkens_a_tab_or_tile_and_lightens_its_text_data()
@@ -129,7 +197,7 @@ private slots:
     {
         QFETCH(QString, widget);
         window->setStyleSheet("background-color:#dee2e6;");   // the dialogs' body
-        QWidget *made = factories().value(widget)(window);
+        QWidget *made = kinds().value(widget).make(window);
         made->setGeometry(10, 8, 200, 34);
         showWindow();
         auto *label = made->findChild<QLabel *>();
