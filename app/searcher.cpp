@@ -219,7 +219,10 @@ void Searcher::moveWindow(QPoint movePoint)
 
 void Searcher::openMenu(const QPoint &pos)
 {
-    menu->move(pos.x() + 9, pos.y() + ui->widget_header->height() + 26);
+    // Beside the press, but never past the window's edges: the menu is drawn
+    // inside the window, which would cut its lower entries off.
+    const QPoint beside(pos.x() + 9, pos.y() + ui->widget_header->height() + 26);
+    menu->move(qMin(beside.x(), width() - menu->width()), qMin(beside.y(), height() - menu->height()));
     menu->show();
     menu->raise();
 }

@@ -133,6 +133,14 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
         QCOMPARE(openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
+
+        // Opened at the foot of the list, the menu still lies whole inside the window.
+        QWidget *rows = ui.list()->viewport();
+        const QPoint low(rows->width() - 5, rows->height() - 5);
+        QContextMenuEvent press(QContextMenuEvent::Mouse, low, rows->mapToGlobal(low));
+        QApplication::sendEvent(rows, &press);
+        QVERIFY(menu()->isVisible() && window->rect().contains(menu()->geometry()));
+        window->closeMenu();
     }
 
     void auto_search_button_starts_and_stops_the_engine()
