@@ -8,8 +8,8 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
-#include <QPalette>
 #include <QItemSelection>
+#include <QPalette>
 #include <QSaveFile>
 #include <QStandardItemModel>
 #include <QStringList>
@@ -49,16 +49,23 @@ constexpr int RepaintIntervalMs = 20;
 // Counting walks every row, so it runs once per burst of changes, not per answer.
 constexpr int CountIntervalMs = 100;
 
+// What a device row's cell shows; the state column also holds the state it sorts by.
+void writeCell(QStandardItem *cell, int column, const QString &text, const QBrush &foreground, bool online)
+{
+    cell->setText(text);
+    cell->setForeground(foreground);
+    if (column == DevSortFilter::OnlineColumn)
+        cell->setData(online, DevSortFilter::OnlineRole);
+}
+
 // A cell of a device row, written before the model sees it; the name column
-// carries the device icon, the state column the state it sorts by.
+// carries the device icon.
 QStandardItem *newCell(int column, const QIcon &icon, const QString &text, const QBrush &foreground, bool online)
 {
-    auto *cell = new QStandardItem(text);
-    if (column == 0)
+    auto *cell = new QStandardItem;
+    if (column == DevSortFilter::NameColumn)
         cell->setIcon(icon);
-    if (column == ColumnCount - 1)
-        cell->setData(online, DevSortFilter::OnlineRole);
-    cell->setForeground(foreground);
+    writeCell(cell, column, text, foreground, online);
     return cell;
 }
 
@@ -201,10 +208,7 @@ void DevList::loadDev(int row)
                 model->setItem(row, column, newCell(column, deviceIcon, texts[column], foreground, online));
                 continue;
             }
-            cell->setText(texts[column]);
-            cell->setForeground(foreground);
-            if (column == ColumnCount - 1)
-                cell->setData(online, DevSortFilter::OnlineRole);
+            writeCell(cell, column, texts[column], foreground, online);
             if (moved)
                 cell->setBackground(MovedColor);
         }
@@ -286,7 +290,7 @@ void DevList::countDevices()
     const auto online = [this](const QAbstractItemModel *rows) {
         int count = 0;
         for (int row = 0; row < rows->rowCount(); ++row)
-            count += rows->index(row, ColumnCount - 1).data(DevSortFilter::OnlineRole).toBool();
+            count += rows->index(row, DevSortFilter::OnlineColumn).data(DevSortFilter::OnlineRole).toBool();
         return count;
     };
     const int total = model->rowCount();

@@ -4,8 +4,6 @@ namespace {
 
 // The columns the filter looks into: IP address, source address, MAC, version.
 constexpr int FilteredColumns[] = {1, 2, 3, 4};
-constexpr int NameColumn = 0;
-constexpr int OnlineColumn = 5;
 
 } // namespace
 

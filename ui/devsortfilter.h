@@ -14,6 +14,9 @@ class DevSortFilter final : public QSortFilterProxyModel
     Q_DISABLE_COPY_MOVE(DevSortFilter)
 
 public:
+    // The device list's columns that sort by more than their text.
+    static constexpr int NameColumn = 0;
+    static constexpr int OnlineColumn = 5;
     // A device row's online state, on its state cell: sorted by it, not by the translated word.
     static constexpr int OnlineRole = Qt::UserRole + 1;
 
