@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <utility>
+
 #include "protocol/localipcache.h"
 #include "protocol/wire.h"
 #include "registry/dev.h"
@@ -39,6 +41,13 @@ struct UpdateClient
     int device = -1;        // its place in the run's device list; -1 for a connection of no run device
     bool waiting = false;   // asked while the run's package was still being measured
     QElapsedTimer paced;    // since its first packet: its packets are due one per 5 ms from then
+
+    // Of no run device any more, it takes nothing more.
+    void detach()
+    {
+        device = -1;
+        delete std::exchange(file, nullptr);
+    }
 };
 
 // A device that the current run updates: only its connections are served the
@@ -203,7 +212,7 @@ private:
     void touch(int device);
     void failDevice(int device, RunDevice::Failure reason, int at = 0, int of = 0);
     // Names the run's package as it is on disk: another file, or the same one changed, is another package.
-    QString packageKey() const;
+    static QString packageKey(const QString &path);
     void preparePackage(const QString &path);
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);

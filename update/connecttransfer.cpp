@@ -89,19 +89,13 @@ void Connect::startUpdate(QString path)
 
 void Connect::startUpdateOf(const QString &path, const QList<Dev *> &devices)
 {
-    // Refused before any device is asked: without an address of ours on the
-    // devices' network they could not connect back for the package.
-    if (File::check(path) != File::PackageOk || localAddress().isNull() || devices.isEmpty())
-        return;
-    beginRun(path, devices);
+    if (!devices.isEmpty())
+        beginRun(path, devices);
 }
 
 void Connect::startAllUpdate(QString path)
 {
-    if (File::check(path) != File::PackageOk || localAddress().isNull())
-        return;
-    updatePath = path;
-    const QString key = packageKey();
+    const QString key = packageKey(path);
     QList<Dev *> devices;
     Devs *devs = Devs::instance();
     for (int index = 0; Dev *dev = devs->nextOnline(index); ++index) {
@@ -111,20 +105,22 @@ void Connect::startAllUpdate(QString path)
     beginRun(path, devices);
 }
 
-QString Connect::packageKey() const
+QString Connect::packageKey(const QString &path)
 {
-    const QFileInfo info(updatePath);
-    return updatePath + QLatin1Char('\n') + QString::number(info.size()) + QLatin1Char('\n')
+    const QFileInfo info(path);
+    return path + QLatin1Char('\n') + QString::number(info.size()) + QLatin1Char('\n')
            + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
 void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
 {
-    // Connections of an earlier run belong to none of this run's devices and take nothing more.
-    for (UpdateClient *client : qAsConst(clientList)) {
-        client->device = -1;
-        delete std::exchange(client->file, nullptr);
-    }
+    // Refused before any device is asked: without an address of ours on the
+    // devices' network they could not connect back for the package.
+    if (File::check(path) != File::PackageOk || localAddress().isNull())
+        return;
+    // Connections of an earlier run belong to none of this run's devices.
+    for (UpdateClient *client : qAsConst(clientList))
+        client->detach();
     runDevices.clear();
     for (const Dev *dev : devices) {
         RunDevice device;
@@ -222,8 +218,7 @@ void Connect::failDevice(int device, RunDevice::Failure reason, int at, int of)
     // Its connection is of no use any more: it must neither take the package
     // on nor be taken for the connection of its retry.
     if (UpdateClient *client = clientOf(failed.descriptor)) {
-        client->device = -1;
-        delete std::exchange(client->file, nullptr);
+        client->detach();
         tcpServer->drop(failed.descriptor);
     }
     failed.descriptor = -1;
@@ -321,7 +316,7 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
             break;
         RunDevice &device = runDevices[client->device];
         device.state = RunDevice::Installed;
-        installedPackage.insert(device.mac, packageKey());
+        installedPackage.insert(device.mac, packageKey(updatePath));
         emit updateFinishMsg(descriptor);
         emit updateStepMsg(client->device, 4);
         fillFlight();
