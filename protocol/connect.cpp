@@ -25,8 +25,11 @@ constexpr int DatagramsPerChunk = 64;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
-// The last host address of 192.168.147.0/24 that "Prepare All Update" hands out.
+// The last host address of 192.168.147.0/24 that "Prepare All Update" hands out,
+// and the settings every device gets with its address.
 constexpr int LastAssignableHost = 254;
+const char AssignedMask[] = "255.255.255.0";
+const char AssignedGateway[] = "192.168.147.1";   // also the DNS server
 
 LocalAddress pick(const QList<LocalAddress> &candidates, const LocalAddress &chosen)
 {
@@ -343,8 +346,8 @@ QList<AddressAssignment> Connect::planAllIp() const
         assignment.dev = dev;
         if (host <= LastAssignableHost) {
             assignment.ip = subnet + QString::number(host++);
-            assignment.alreadyThere = dev->ip() == assignment.ip && dev->mask() == QLatin1String("255.255.255.0")
-                                      && dev->gateway() == QLatin1String("192.168.147.1") && !dev->info.dhcp;
+            assignment.alreadyThere = dev->ip() == assignment.ip && dev->mask() == QLatin1String(AssignedMask)
+                                      && dev->gateway() == QLatin1String(AssignedGateway) && !dev->info.dhcp;
         }
         plan.append(assignment);
     }
@@ -359,8 +362,8 @@ void Connect::setAllIp()
             // address rather than get a broadcast or foreign one.
             AdminService::instance()->debug(QStringLiteral("[E]no free address for:") + assignment.dev->mac(), AdminService::Error);
         } else if (!assignment.alreadyThere) {
-            sendSetNetwork(assignment.dev->info, assignment.ip, QStringLiteral("255.255.255.0"), QStringLiteral("192.168.147.1"),
-                           QStringLiteral("192.168.147.1"), false);
+            sendSetNetwork(assignment.dev->info, assignment.ip, QLatin1String(AssignedMask), QLatin1String(AssignedGateway),
+                           QLatin1String(AssignedGateway), false);
         }
     }
     search();
