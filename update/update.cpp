@@ -25,9 +25,8 @@ Update::Update(QWidget *parent)
     , engine(Connect::instance())
 {
     ui->setupUi(this);
-    ui->progressBar->setValue(0);
     ui->progressBar->setTextVisible(false);
-    ui->label_progress->setText(QStringLiteral("0%"));
+    showPercent(0);
     // Rows stay at the top of the area however few are in use.
     ui->gridLayout_rows->setAlignment(Qt::AlignTop);
     markIndicators(ui->widget_rows->findChildren<QCheckBox *>());
@@ -113,9 +112,7 @@ void Update::updateProgress(int now, int all)
 {
     // A report of the last packet keeps the bar: the run ends with its own display.
     if (now != all && all != 0) {
-        const int percent = int(qint64(now) * 100 / all);
-        ui->progressBar->setValue(percent);
-        ui->label_progress->setText(QString::number(percent) + QStringLiteral("%"));
+        showPercent(int(qint64(now) * 100 / all));
     }
     ui->label->setText(tr("正在发送第%1包,共%2包").arg(now).arg(all));
 }
@@ -148,7 +145,7 @@ void Update::updateFail(int device, int reason, int at, int of)
     // The reason takes the place of the steps: it says how far the device got.
     for (QCheckBox *box : stepBoxes(row))
         box->hide();
-    const QString name = QStringLiteral("label_reason_%1").arg(row);
+    const QString name = reasonLabelName(row);
     auto *reasonLabel = ui->widget_rows->findChild<QLabel *>(name);
     if (!reasonLabel) {
         reasonLabel = new QLabel(ui->widget_rows);
@@ -165,8 +162,7 @@ void Update::updateAllFinish(int updated, int failed)
 {
     const int devices = updated + failed;
     const int percent = devices ? updated * 100 / devices : 100;
-    ui->progressBar->setValue(percent);
-    ui->label_progress->setText(QString::number(percent) + QStringLiteral("%"));
+    showPercent(percent);
     ui->label->setText(tr("%1台已更新,%2台失败").arg(updated).arg(failed));
     ui->pushButton->setText(tr("完成"));
     ui->pushButton_retry->setVisible(failed > 0);
@@ -175,7 +171,7 @@ void Update::updateAllFinish(int updated, int failed)
 void Update::retryFailed()
 {
     for (int row : qAsConst(failedRows)) {
-        delete ui->widget_rows->findChild<QLabel *>(QStringLiteral("label_reason_%1").arg(row));
+        delete ui->widget_rows->findChild<QLabel *>(reasonLabelName(row));
         for (QCheckBox *box : stepBoxes(row)) {
             box->setCheckState(Qt::Unchecked);
             box->show();
@@ -190,6 +186,17 @@ void Update::retryFailed()
 void Update::paintEvent(QPaintEvent *)
 {
     DialogChrome::paintStyleSheet(this);
+}
+
+void Update::showPercent(int percent)
+{
+    ui->progressBar->setValue(percent);
+    ui->label_progress->setText(QString::number(percent) + QStringLiteral("%"));
+}
+
+QString Update::reasonLabelName(int row)
+{
+    return QStringLiteral("label_reason_%1").arg(row);
 }
 
 QList<QCheckBox *> Update::stepBoxes(int row) const

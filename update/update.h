@@ -53,6 +53,9 @@ private:
     void addRow(int row);
     void markIndicators(const QList<QCheckBox *> &boxes);
     void showRow(QWidget *widget);
+    void showPercent(int percent);
+    // A failed row's reason, in place of its step boxes.
+    static QString reasonLabelName(int row);
 
     Ui::Update *ui;
     Connect *engine;
