@@ -490,7 +490,8 @@ bool Video::event(QEvent *e)
     }
     default:
         return QObject::event(e);
-    }}
+    }
+}
 
 void Video::report(Problem problem, const QString &detail)
 {

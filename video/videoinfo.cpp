@@ -107,7 +107,7 @@ void VideoInfo::getSetVideoSuccess(int success)
         return;
     // The device restarts: its stream is gone until it answers the search again.
     video->close();
-    reconnectFailure = tr("无码流：设备无应答");
+    reconnectFailure = problemText(Video::NoAnswer, QString());
     showPictureState(tr("重新连接中…"));
     reconnecting.start();
     reconnectSearch.start(ReconnectSearchMs);
@@ -164,17 +164,22 @@ void VideoInfo::resetDecodeNum()
     decodeNum = 0;
 }
 
+QString VideoInfo::problemText(Video::Problem problem, const QString &detail)
+{
+    switch (problem) {
+    case Video::Refused: return tr("无码流：连接被拒绝");
+    case Video::NoAnswer: return tr("无码流：设备无应答");
+    case Video::Unsupported: return tr("不支持的图像格式：%1").arg(detail);
+    case Video::TooLarge: return tr("图像过大：%1（最大 %2x%3）").arg(detail).arg(Video::MaxWidth).arg(Video::MaxHeight);
+    case Video::Stopped: return tr("码流中断：设备不再发送图像");
+    case Video::OpenError: return tr("无码流：%1").arg(detail);
+    }
+    return QString();
+}
+
 void VideoInfo::onStreamProblem(Video::Problem problem, const QString &detail)
 {
-    QString text;
-    switch (problem) {
-    case Video::Refused: text = tr("无码流：连接被拒绝"); break;
-    case Video::NoAnswer: text = tr("无码流：设备无应答"); break;
-    case Video::Unsupported: text = tr("不支持的图像格式：%1").arg(detail); break;
-    case Video::TooLarge: text = tr("图像过大：%1（最大 %2x%3）").arg(detail).arg(Video::MaxWidth).arg(Video::MaxHeight); break;
-    case Video::Stopped: text = tr("码流中断：设备不再发送图像"); break;
-    case Video::OpenError: text = tr("无码流：%1").arg(detail); break;
-    }
+    const QString text = problemText(problem, detail);
     if (!reconnecting.isValid()) {
         showPictureState(text);
         return;

@@ -52,6 +52,8 @@ private slots:
     void onReconnectSearchTimeout();
 
 private:
+    // Why there is no picture, in the installer's words.
+    static QString problemText(Video::Problem problem, const QString &detail);
     void showPictureState(const QString &text);
     void stopReconnecting(const QString &failure);
 
