@@ -12,6 +12,9 @@ int main(int argc, char **argv)
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    // The window is made without OpenGL, whose driver costs tens of megabytes
+    // and may never be needed: the first stream preview brings it in.
+    QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication app(argc, argv);
     initResources();
     QAccessible::installFactory(ButtonAccess::factory);

@@ -93,6 +93,7 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, &DevList::countsMsg, ui->label_count, &QLabel::setText);
     connect(devList, &DevList::statusMsg, ui->label_feedback, &QLabel::setText);
     connect(devList, SIGNAL(openConfigMsg()), this, SLOT(openNetConfig()));
+    ui->widget_header->setMovesWindowBySystem(true);
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
     connect(ui->widget_5, SIGNAL(clickMsg()), this, SLOT(closeMenu()));
@@ -219,9 +220,10 @@ void Searcher::moveWindow(QPoint movePoint)
 
 void Searcher::openMenu(const QPoint &pos)
 {
-    // Beside the press, but never past the window's edges: the menu is drawn
-    // inside the window, which would cut its lower entries off.
-    const QPoint beside(pos.x() + 9, pos.y() + ui->widget_header->height() + 26);
+    // Just right of and below the pointer, as a desktop's context menu opens,
+    // so that the release of the right button lands on no entry; but never
+    // past the window's edges, which would cut its lower entries off.
+    const QPoint beside = pos + QPoint(2, 2);
     menu->move(qMin(beside.x(), width() - menu->width()), qMin(beside.y(), height() - menu->height()));
     menu->show();
     menu->raise();
@@ -373,8 +375,24 @@ void Searcher::closeAdmin()
     discard(admin);
 }
 
+void Searcher::readyForOpenGl()
+{
+    if (!QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets))
+        return;
+    // Only a window made able to show OpenGL content can hold the stream
+    // view: its system window is made anew once, where it stands.
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets, false);
+    const QRect placed = geometry();
+    hide();
+    destroy();
+    create();
+    setGeometry(placed);
+    show();
+}
+
 void Searcher::openVideoManager(bool isMain)
 {
+    readyForOpenGl();
     // One stream at a time: the old dialog's view closes its stream as it goes.
     delete videoInfo;
     videoInfo = new VideoInfo(this);

@@ -95,6 +95,8 @@ private:
     void openHardDisk();
     void openHardware();
 
+    // Brings OpenGL in for the first stream preview, when the window was made without it.
+    void readyForOpenGl();
     // The stream dialog for the selected device's main or sub stream.
     void openVideoManager(bool isMain);
     // "copyIp", "copyMac" to the clipboard, or "openWeb": the device's page in the browser.

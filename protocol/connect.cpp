@@ -66,10 +66,9 @@ Connect::Connect(QObject *parent)
 
     initTcpServer();
 
+    // The tick runs only while automatic search is on, so an idle tool sleeps.
     connect(&autoSearchTimer, SIGNAL(timeout()), this, SLOT(autoSearch()));
-    autoSearchTimer.start(10000);
-    connect(&sendTimer, SIGNAL(timeout()), this, SLOT(sendFile()));
-    sendTimer.start(5);
+    autoSearchTimer.setInterval(10000);
 }
 
 Connect::~Connect()
@@ -144,7 +143,12 @@ void Connect::searchWithRetry()
 void Connect::setAutoSearch(bool on)
 {
     autoSearchOn = on;
-    if (on && !updating)
+    if (!on) {
+        autoSearchTimer.stop();
+        return;
+    }
+    autoSearchTimer.start();
+    if (!updating)
         search();
 }
 
@@ -181,14 +185,17 @@ LocalAddress Connect::presentedCached() const
     return pick(localIp.get(), chosenLocal);
 }
 
-QList<LocalAddress> Connect::localAddresses() const
+QList<LocalAddress> Connect::localAddresses()
 {
-    return localIp.refresh();
+    const QList<LocalAddress> candidates = localIp.refresh();
+    serveOnPresentedAddress();
+    return candidates;
 }
 
 void Connect::chooseLocalAddress(const LocalAddress &choice)
 {
     chosenLocal = choice;
+    serveOnPresentedAddress();
 }
 
 // A search answered by a whole site queues thousands of answers within

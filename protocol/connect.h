@@ -99,7 +99,8 @@ public:
     // interface still has it, else the best candidate; null when there is none.
     QHostAddress getLocalIp() const;
     LocalAddress localAddress() const;
-    QList<LocalAddress> localAddresses() const;
+    // Walks the interfaces now; the update server follows the presented address.
+    QList<LocalAddress> localAddresses();
     void chooseLocalAddress(const LocalAddress &choice);
     void sendToSearchPort(const char *data, int size);
     void sendToCommandPort(const char *data, int size);
@@ -214,6 +215,8 @@ private:
     // Names the run's package as it is on disk: another file, or the same one changed, is another package.
     static QString packageKey(const QString &path);
     void preparePackage(const QString &path);
+    void serveOnPresentedAddress();
+    int connectionsAllowedFrom(const QHostAddress &peer) const;
     void startSendFile(int descriptor);
     void sendPacket(UpdateClient *client);
     void packageSent(const UpdateClient *client);

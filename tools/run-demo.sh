@@ -2,9 +2,10 @@
 # make run: the tool in a lab with one device host simulating 12 devices.
 #   run-demo.sh BUILD_DIR
 # Shows the tool on $DISPLAY when that display is reachable from the lab (a
-# local X server's unix socket is), otherwise on a private Xvfb; presses "Search
-# once", leaves a screenshot in BUILD_DIR/demo/searcher.png, and on a private
-# Xvfb then stops everything (on a real display, when the window is closed).
+# local X server's unix socket is) until its window is closed. Otherwise it
+# starts a private Xvfb, presses "Search once", checks that the 12 devices are
+# listed, leaves a screenshot in BUILD_DIR/demo/searcher.png and stops
+# everything; it fails, saying why, when the devices were not listed.
 set -uo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
@@ -52,57 +53,62 @@ display_reachable() {
     return 0
 }
 
-own_display=1
 if display_reachable; then
-    own_display=0
-    echo "run-demo: showing the tool on $DISPLAY"
-else
-    command -v Xvfb >/dev/null 2>&1 || { echo "run-demo: no reachable display and no Xvfb (Debian package xvfb)" >&2; exit 1; }
-    n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$demo/xvfb.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    [ -S "/tmp/.X11-unix/X$n" ] || { echo "run-demo: Xvfb :$n did not start, see $demo/xvfb.log" >&2; exit 1; }
-    export DISPLAY=":$n"
-    unset XAUTHORITY
-    echo "run-demo: showing the tool on a private Xvfb $DISPLAY"
-fi
-
-unset QT_QPA_PLATFORM
-"$build/app/Searcher" >"$demo/searcher.log" 2>&1 &
-searcher=$!
-pids=("$searcher" "${pids[@]}")   # the tool stops first, then devsim and Xvfb
-# Press "Search once" as a user would, so that the list fills with the devices.
-window=""
-for _ in $(seq 50); do
-    window=$(xdotool search --name '^Searcher$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-if [ -n "$window" ]; then
-    sleep 1
-    xdotool mousemove --window "$window" 70 562 click 1
-else
-    echo "run-demo: the window did not appear, see $demo/searcher.log" >&2
-fi
-sleep 3
-kill -0 "$searcher" 2>/dev/null || echo "run-demo: the tool exited early, see $demo/searcher.log" >&2
-
-shot="$demo/searcher.png"
-rm -f "$shot"
-if command -v xwd >/dev/null 2>&1 && convert -version 2>/dev/null | grep -q ImageMagick; then
-    xwd -root -display "$DISPLAY" | convert xwd:- "png:$shot"
-elif command -v import >/dev/null 2>&1; then
-    import -window root -display "$DISPLAY" "$shot"
-else
-    echo "run-demo: no screenshot: needs xwd (x11-apps) and ImageMagick's convert (imagemagick)" >&2
-fi
-[ -s "$shot" ] && echo "run-demo: screenshot: $shot"
-echo "run-demo: devsim log: $demo/devsim.log"
-if [ "$own_display" -eq 0 ]; then
-    # On the user's display the tool stays until its window is closed.
-    echo "run-demo: close the window to end the demo"
+    # The user's own display: the window stays until it is closed. Its
+    # accessibility bus belongs to the user's session, which this lab's root
+    # process must not take over, so the user presses "Search once".
+    echo "run-demo: showing the tool on $DISPLAY: press \"Search once\" to list the 12 devices; close the window to end the demo"
+    unset QT_QPA_PLATFORM
+    "$build/app/Searcher" >"$demo/searcher.log" 2>&1 &
+    searcher=$!
+    pids=("$searcher" "${pids[@]}")
     wait "$searcher"
+    exit 0
 fi
+
+# A private Xvfb at 96 dpi, where the window is drawn at its own size.
+command -v Xvfb >/dev/null 2>&1 || { echo "run-demo: no reachable display and no Xvfb (Debian package xvfb)" >&2; exit 1; }
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+# -noreset: the accessibility bus's property on the root window outlives its launcher's connection.
+Xvfb ":$n" -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >"$demo/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+[ -S "/tmp/.X11-unix/X$n" ] || { echo "run-demo: Xvfb :$n did not start, see $demo/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$n"
+unset XAUTHORITY
+echo "run-demo: showing the tool on a private Xvfb $DISPLAY"
+
+# "Search once" is pressed through the accessibility interface, as a screen
+# reader would, wherever the button is drawn; that needs a session bus of its
+# own with the accessibility bus started before the tool (tools/atspi-search.py).
+export XDG_RUNTIME_DIR="$demo/run"
+rm -rf "$XDG_RUNTIME_DIR"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+dbus-run-session -- sh -c '
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null || exit 3
+    QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$1/app/Searcher" >"$1/demo/searcher.log" 2>&1 &
+    tool=$!
+    /usr/bin/python3 "$2/atspi-search.py" Searcher 12 10
+    code=$?
+    sleep 0.5   # the rows drawn before the picture is taken
+    if command -v xwd >/dev/null 2>&1 && convert -version 2>/dev/null | grep -q ImageMagick; then
+        xwd -name Searcher -display "$DISPLAY" | convert xwd:- "png:$1/demo/searcher.png"
+    fi
+    kill -TERM $tool
+    wait $tool
+    exit $code' sh "$build" "$here" >"$demo/press.log" 2>&1
+code=$?
+grep '^atspi-search' "$demo/press.log"
+shot="$demo/searcher.png"
+if [ "$code" -eq 3 ]; then
+    echo "run-demo: the accessibility bus did not start (Debian packages at-spi2-core, dbus)" >&2
+    exit 1
+elif [ "$code" -ne 0 ]; then
+    echo "run-demo: the 12 simulated devices were not listed; see $demo/searcher.log and $demo/devsim.log" >&2
+    exit 1
+fi
+[ -s "$shot" ] || { echo "run-demo: no screenshot: needs xwd (x11-apps) and ImageMagick's convert (imagemagick)" >&2; exit 1; }
+echo "run-demo: the 12 simulated devices are listed; screenshot: $shot"
+echo "run-demo: devsim log: $demo/devsim.log"
 exit 0

@@ -271,7 +271,8 @@ void DevList::selectRow(QModelIndex index)
 
 void DevList::openMenu(QPoint pos)
 {
-    emit openMenuMsg(pos);
+    // The press comes in the list's viewport; the menu is placed in the window.
+    emit openMenuMsg(ui->treeView->viewport()->mapTo(window(), pos));
 }
 
 void DevList::clickTreeView()

@@ -35,7 +35,7 @@ public:
 signals:
     void selectRowMsg(int);
     void selectChannelMsg(int, int);
-    void openMenuMsg(QPoint);
+    void openMenuMsg(QPoint);   // where the context menu was asked for, in the window
     void clickTreeViewMsg();
     void countsMsg(const QString &text);   // "12 devices, 11 online"
     void statusMsg(const QString &text);

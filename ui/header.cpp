@@ -1,6 +1,7 @@
 #include "header.h"
 
 #include <QMouseEvent>
+#include <QWindow>
 
 #include "ui/dialogchrome.h"
 
@@ -13,6 +14,11 @@ void Header::mousePressEvent(QMouseEvent *e)
 {
     // Any press starts over: a child label may have taken the last release.
     pressed = e->button() == Qt::LeftButton;
+    QWindow *handle = window()->windowHandle();
+    if (pressed && systemMove && handle && handle->startSystemMove()) {
+        pressed = false;   // the window system moves the window until the release
+        return;
+    }
     const QPoint at = e->localPos().toPoint();
     pressX = at.x();
     pressY = at.y();

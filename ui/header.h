@@ -14,6 +14,11 @@ class Header final : public QWidget
 public:
     explicit Header(QWidget *parent = nullptr);
 
+    // For the title bar of a top-level window: a press hands the drag to the
+    // window system where it takes it, as on Wayland, where a window cannot
+    // place itself; elsewhere the bar reports its drags as ever.
+    void setMovesWindowBySystem(bool on) { systemMove = on; }
+
 signals:
     void moveMsg(QPoint);
 
@@ -24,6 +29,7 @@ protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
+    bool systemMove = false;
     bool pressed = false;
     int pressX = 0;
     int pressY = 0;

@@ -48,18 +48,43 @@ void Connect::initTcpServer()
     installTimeoutMs = DefaultInstallTimeoutMs;
     connect(&runWatch, SIGNAL(timeout()), this, SLOT(watchUpdates()));
 
-    tcpServer = new TcpServer(this, Transfer::ServerPort);
-    if (!tcpServer->listenOk()) {
-        // No retry: updates cannot complete until the tool is started again.
-        AdminService::instance()->debug(QStringLiteral("[TCP]server init fail on:") + QStringLiteral("8010"), AdminService::Error);
-        return;
-    }
-    AdminService::instance()->debug(QStringLiteral("[TCP]server init on:") + QStringLiteral("8010"), AdminService::Tcp);
+    tcpServer = new TcpServer(this, Transfer::ServerPort, [this](const QHostAddress &peer) { return connectionsAllowedFrom(peer); });
+    serveOnPresentedAddress();
+    connect(&sendTimer, SIGNAL(timeout()), this, SLOT(sendFile()));
     connect(tcpServer, SIGNAL(newConnectMsg(int)), this, SLOT(newConnect(int)));
     connect(tcpServer, SIGNAL(clientDisconnectMsg(int)), this, SLOT(disConnected(int)));
     connect(tcpServer, SIGNAL(receiveDataMsg(int)), this, SLOT(receiveTcp(int)));
     connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(clientWrote(int)));
     connect(&packageWatcher, SIGNAL(finished()), this, SLOT(packageMeasured()));
+}
+
+// Devices fetch their package from the address the tool presents to them;
+// on any other network (a cafe's Wi-Fi) nothing listens on the port.
+void Connect::serveOnPresentedAddress()
+{
+    const QHostAddress address = presentedCached().address;
+    if (tcpServer->isListening() && tcpServer->serverAddress() == address)
+        return;
+    const QString where = address.toString() + QStringLiteral(":8010");
+    if (address.isNull())
+        tcpServer->listenOn(address);
+    else if (tcpServer->listenOn(address))
+        AdminService::instance()->debug(QStringLiteral("[TCP]server init on:") + where, AdminService::Tcp);
+    else
+        AdminService::instance()->debug(QStringLiteral("[TCP]server init fail on:") + where, AdminService::Error);
+}
+
+int Connect::connectionsAllowedFrom(const QHostAddress &peer) const
+{
+    // Only the devices the run waits for may connect, each once, and their
+    // address once more: a device that reconnects before its old connection
+    // is seen closed must not be turned away. Nobody else holds a connection,
+    // so no stranger can crowd a device out.
+    if (!updating)
+        return 0;
+    const int waiting = int(std::count_if(runDevices.cbegin(), runDevices.cend(),
+                                          [&](const RunDevice &device) { return device.inFlight() && device.answersAt(peer); }));
+    return waiting > 0 ? waiting + 1 : 0;
 }
 
 void Connect::setUpdateIdleTimeout(int ms)
@@ -118,6 +143,7 @@ void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
     // devices' network they could not connect back for the package.
     if (File::check(path) != File::PackageOk || localAddress().isNull())
         return;
+    serveOnPresentedAddress();
     // Connections of an earlier run belong to none of this run's devices.
     for (UpdateClient *client : qAsConst(clientList))
         client->detach();
@@ -314,11 +340,16 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
         UpdateClient *client = clientOf(descriptor);
         if (!client || client->device < 0 || runDevices.at(client->device).state != RunDevice::Installing)
             break;
-        RunDevice &device = runDevices[client->device];
+        const int index = client->device;
+        RunDevice &device = runDevices[index];
         device.state = RunDevice::Installed;
         installedPackage.insert(device.mac, packageKey(updatePath));
+        // Done with: the device reboots anyway, and the connection no longer
+        // holds a place that the next device at its address may need.
+        client->detach();
+        tcpServer->drop(descriptor);
         emit updateFinishMsg(descriptor);
-        emit updateStepMsg(client->device, 4);
+        emit updateStepMsg(index, 4);
         fillFlight();
         break;
     }
@@ -442,6 +473,8 @@ void Connect::startSendFile(int descriptor)
                                         + QStringLiteral(",size:") + QString::number(size),
                                     AdminService::Tcp);
     client->paced.start();
+    if (!sendTimer.isActive())
+        sendTimer.start(PacketIntervalMs);
     if (client->file->isFinished())
         packageSent(client);   // an empty package is complete at once
     else
@@ -454,10 +487,15 @@ void Connect::sendFile()
 {
     // A write may find a reset and remove the client: walk a copy by descriptor.
     QList<int> due;
+    bool underWay = false;
     for (const UpdateClient *client : qAsConst(clientList)) {
+        underWay = underWay || (client->file && !client->file->isFinished());
         if (hasPacketDue(client))
             due.append(client->descriptor);
     }
+    // With no package under way the tool rests: the next one starts the timer again.
+    if (!underWay)
+        sendTimer.stop();
     for (int descriptor : qAsConst(due)) {
         UpdateClient *client = clientOf(descriptor);
         if (!client)

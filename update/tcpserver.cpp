@@ -1,5 +1,7 @@
 #include "tcpserver.h"
 
+#include <algorithm>
+
 #include "protocol/adminservice.h"
 #include "update/tcpsocket.h"
 
@@ -8,9 +10,13 @@ namespace {
 // Out of descriptors, the server pauses accepting; it tries again this much later.
 constexpr int AcceptRetryMs = 1000;
 constexpr int IdleSweepMs = 1000;
+// A host that is turned away and reconnects at once is named once in this time.
+constexpr int RefusalLogMs = 10 * 1000;
+// Addresses remembered for that; past it, those named long enough ago are forgotten.
+constexpr int MaxRefusalsRemembered = 1024;
 
-// The server listens on IPv4 and IPv6 at once, so IPv4 peers show as mapped
-// addresses (::ffff:192.168.147.11); devices are known by the plain form.
+// The server may listen on IPv4 and IPv6 at once, so IPv4 peers may show as
+// mapped addresses (::ffff:192.168.147.11); devices are known by the plain form.
 QHostAddress plain(const QHostAddress &address)
 {
     bool isV4 = false;
@@ -20,13 +26,23 @@ QHostAddress plain(const QHostAddress &address)
 
 } // namespace
 
-TcpServer::TcpServer(QObject *parent, quint16 port)
+TcpServer::TcpServer(QObject *parent, quint16 port, Admission admission)
     : QTcpServer(parent)
+    , m_port(port)
+    , m_admission(std::move(admission))
 {
-    m_listenOk = listen(QHostAddress::Any, port);
     connect(this, &QTcpServer::acceptError, this, &TcpServer::acceptFailed);
     connect(&m_idleSweep, &QTimer::timeout, this, &TcpServer::dropIdle);
-    m_idleSweep.start(IdleSweepMs);
+    m_idleSweep.setInterval(IdleSweepMs);
+}
+
+bool TcpServer::listenOn(const QHostAddress &address)
+{
+    if (isListening() && serverAddress() == address)
+        return true;
+    close();
+    m_listenOk = !address.isNull() && listen(address, m_port);
+    return m_listenOk;
 }
 
 bool TcpServer::listenOk() const
@@ -38,13 +54,11 @@ void TcpServer::incomingConnection(qintptr descriptor)
 {
     auto *socket = new TcpSocket(this);
     socket->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState, QIODevice::ReadWrite);
-    if (socketList.size() >= MaxConnections) {
-        if (!m_full) {
-            m_full = true;
-            AdminService::instance()->debug(QStringLiteral("[E]update server full (%1 connections), refusing:").arg(MaxConnections)
-                                                + plain(socket->peerAddress()).toString(),
-                                            AdminService::Error);
-        }
+    // Accepted before it is judged: the system's queue of connections must not
+    // fill with hosts nobody waits for.
+    const QHostAddress peer = plain(socket->peerAddress());
+    if (connectionsFrom(peer) >= m_admission(peer)) {
+        logRefusal(peer);
         socket->abort();
         socket->deleteLater();
         return;
@@ -52,10 +66,34 @@ void TcpServer::incomingConnection(qintptr descriptor)
     socket->descriptor = int(descriptor);
     socket->connectedFor.start();
     socketList.append(socket);
+    if (!m_idleSweep.isActive())
+        m_idleSweep.start();
     connect(socket, SIGNAL(receiveDataMsg(int)), this, SLOT(receiveData(int)));
     connect(socket, SIGNAL(clientDisconnectedMsg(int)), this, SLOT(clientDisconnect(int)));
     connect(socket, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(bytesWrittened(int)));
     emit newConnectMsg(int(descriptor));
+}
+
+int TcpServer::connectionsFrom(const QHostAddress &peer) const
+{
+    return int(std::count_if(socketList.cbegin(), socketList.cend(),
+                             [&](const TcpSocket *socket) { return plain(socket->peerAddress()) == peer; }));
+}
+
+void TcpServer::logRefusal(const QHostAddress &peer)
+{
+    const QString name = peer.toString();
+    auto logged = m_refusalLogged.find(name);
+    if (logged != m_refusalLogged.end() && !logged->hasExpired(RefusalLogMs))
+        return;
+    if (m_refusalLogged.size() >= MaxRefusalsRemembered) {
+        for (auto it = m_refusalLogged.begin(); it != m_refusalLogged.end();)
+            it = it->hasExpired(RefusalLogMs) ? m_refusalLogged.erase(it) : std::next(it);
+        if (m_refusalLogged.size() >= MaxRefusalsRemembered)
+            return;   // a flood of addresses: the lines would say nothing more
+    }
+    m_refusalLogged[name].start();
+    AdminService::instance()->debug(QStringLiteral("[E]update server refuses a connection from:") + name, AdminService::Error);
 }
 
 TcpSocket *TcpServer::socketFor(int descriptor) const
@@ -144,8 +182,8 @@ void TcpServer::clientDisconnect(int descriptor)
         socketList.removeOne(socket);
         socket->deleteLater();   // a closed connection is never read again
     }
-    if (socketList.size() < MaxConnections)
-        m_full = false;
+    if (socketList.isEmpty())
+        m_idleSweep.stop();
     emit clientDisconnectMsg(descriptor);
 }
 

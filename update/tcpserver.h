@@ -1,30 +1,37 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
 #include <QTimer>
 
+#include <functional>
+
 class TcpSocket;
 
 // The update server that devices connect back to; it hands every socket event
-// on by the connection's descriptor. Any host on the LAN may connect, so it
-// holds at most MaxConnections at once and closes those that ask for nothing.
+// on by the connection's descriptor. Any host on the LAN may connect, so its
+// owner says how many connections each address may hold (none for a host it
+// does not wait for), and connections that ask for nothing are closed.
 class TcpServer final : public QTcpServer
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TcpServer)
 
 public:
-    // A site updates a few devices at a time; more connections than this are
-    // a host trying to starve the transfer.
-    static constexpr int MaxConnections = 64;
     // A device asks for its package as soon as it has connected.
     static constexpr int DefaultIdleTimeoutMs = 10 * 1000;
+    // How many connections a peer may hold at once; 0 turns it away.
+    using Admission = std::function<int(const QHostAddress &peer)>;
 
-    TcpServer(QObject *parent, quint16 port);
+    TcpServer(QObject *parent, quint16 port, Admission admission);
 
+    // Listens on that address only, or not at all for a null one; connections
+    // already accepted stay. False when the address cannot be listened on.
+    bool listenOn(const QHostAddress &address);
     bool listenOk() const;
     // False when the connection is gone, also when this very write found it
     // reset: the connection's disconnect has then already been handed on.
@@ -60,10 +67,15 @@ private slots:
 
 private:
     TcpSocket *socketFor(int descriptor) const;
+    int connectionsFrom(const QHostAddress &peer) const;
+    // At most one line per address per RefusalLogMs, however often it tries.
+    void logRefusal(const QHostAddress &peer);
 
     QList<TcpSocket *> socketList;
+    quint16 m_port;
+    Admission m_admission;
     bool m_listenOk = false;
-    bool m_full = false;   // the limit was reached and said so; quiet until it frees
     int m_idleTimeoutMs = DefaultIdleTimeoutMs;
-    QTimer m_idleSweep;
+    QTimer m_idleSweep;   // runs only while connections are open
+    QHash<QString, QElapsedTimer> m_refusalLogged;
 };

@@ -53,14 +53,14 @@ void runEventLoop(int ms)
     while (!clock.hasExpired(ms));
 }
 
-// A run whose only device is this host, with the package measured.
+// A run whose only device is this host at the address the update server listens on.
 void startRun(Connect *engine, Devs *devs)
 {
     devs->clear();
     msg_broadcast_t record = Wire::emptyRecord();
     Wire::writeText(record.mac, QStringLiteral("fuzzed-device"));
-    Wire::writeText(record.ip, QStringLiteral("127.0.0.1"));
-    emit engine->receiveMsg(QHostAddress::LocalHost, 1, record, Wire::BroadcastAnswerPort);
+    Wire::writeText(record.ip, engine->getLocalIp().toString());
+    emit engine->receiveMsg(engine->getLocalIp(), 1, record, Wire::BroadcastAnswerPort);
     devs->selectDev(0);
     engine->startUpdate(packagePath());
 }
@@ -95,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 0:
             if (connections.size() < MaxConnections) {
                 connections.push_back(std::make_unique<QTcpSocket>());
-                connections.back()->connectToHost(QHostAddress::LocalHost, Transfer::ServerPort);
+                connections.back()->bind(engine->getLocalIp());   // from the device's own address
+                connections.back()->connectToHost(engine->getLocalIp(), Transfer::ServerPort);
             }
             break;
         case 1: {

@@ -2,7 +2,7 @@
 # The packages as a user gets them: unpacks searcher and searcher-devsim into a
 # scratch root, checks the desktop entry and the AppStream data, and runs the
 # installed tool against the installed simulator with 12 devices, through its
-# accessibility tree (atspi-search.py). Runs in the tool host of a lab.
+# accessibility tree (tools/atspi-search.py). Runs in the tool host of a lab.
 #   package-test.sh PACKAGE_DIR
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
@@ -38,5 +38,11 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 # again: so the launcher is started before the tool, and Xvfb must not reset
 # (and drop the property) when the launcher, its only client, disconnects.
 xvfb-run -a --server-args="-screen 0 1280x1024x24 -noreset" dbus-run-session -- sh -c '
-    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null &&
-    exec /usr/bin/python3 "$1/atspi-search.py" "$2/usr/bin/Searcher" 12' sh "$here" "$root"
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null || exit 1
+    QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$2/usr/bin/Searcher" &
+    tool=$!
+    /usr/bin/python3 "$1/../../tools/atspi-search.py" Searcher 12
+    code=$?
+    kill -TERM $tool
+    wait $tool
+    exit $code' sh "$here" "$root"

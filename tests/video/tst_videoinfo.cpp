@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "devsimprocess.h"
 #include "app/searcher.h"
@@ -102,6 +103,7 @@ private slots:
         QFETCH(QString, size);
         DevsimProcess sim;
         QVERIFY(startDevice(sim, {"--streams"}));
+        const QImage before = window->screen()->grabWindow(window->winId()).toImage();
         openFromMenu(entry.toLatin1().constData());
         QVERIFY(dialog());
         QVERIFY(dialog()->isVisible());
@@ -112,11 +114,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), size, 10000);
         QVERIFY(showsTheStreamRate());
 
-        // The picture is drawn: the middle of the view is no longer the empty light grey.
+        // The picture is on the screen, in the window made able to show it when
+        // the preview opened: the middle of the view is neither the empty light
+        // grey nor what was there before the dialog.
         QWidget *view = child(dialog(), "widget_12");
-        const QImage shot = dialog()->grab().toImage();
-        const QPoint middle = view->mapTo(dialog(), view->rect().center());
-        QVERIFY(shot.pixelColor(middle) != QColor(252, 252, 252));
+        const QPoint middle = view->mapTo(window, view->rect().center()) * before.devicePixelRatio();
+        QImage shot;
+        QTRY_VERIFY_WITH_TIMEOUT((shot = window->screen()->grabWindow(window->winId()).toImage(),
+                                  shot.pixelColor(middle) != QColor(252, 252, 252) && shot.pixelColor(middle) != before.pixelColor(middle)),
+                                 3000);
         const QDir dir(qEnvironmentVariable("SCREENSHOT_DIR", "."));   // for a person to look at
         QVERIFY(dir.mkpath(".") && shot.save(dir.filePath(QStringLiteral("videoinfo-%1.png").arg(QTest::currentDataTag()))));
     }
@@ -206,5 +212,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVideoInfo)
+int main(int argc, char *argv[])
+{
+    // As the tool starts: the window without OpenGL until the first preview.
+    QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
+    QApplication app(argc, argv);
+    TestVideoInfo test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_videoinfo.moc"

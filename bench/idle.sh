@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# What the tool costs a laptop while it waits: wake-ups per second (the
+# voluntary context switches of all its threads, each one a sleep ended) and
+# resident memory, at rest, after "Search once" with 12 devices listed, and
+# with automatic search on. The tool runs on a private Xvfb at 96 dpi; its
+# buttons are pressed through the accessibility interface, which is on in all
+# three phases. It opens the protocol engine, so it runs only inside the lab:
+#   tests/lab/lab.sh run --device-hosts 1 -- build/bench/bench_idle   (make bench does that)
+set -uo pipefail
+searcher=@SEARCHER@
+devsim=@DEVSIM@
+tools=@TOOLS@
+seconds=${IDLE_SECONDS:-20}
+[ -n "${LAB_SCRIPT:-}" ] || { echo "bench_idle: run me inside the lab (make bench)" >&2; exit 2; }
+
+work=$(mktemp -d)
+pids=()
+finish() {
+    local pid
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap finish EXIT
+
+"$LAB_SCRIPT" device 1 -- "$devsim" --count 12 --log "$work/devsim.log" </dev/null &
+pids+=($!)
+n=70
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+export DISPLAY=":$n" XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+dbus-run-session -- sh -c '
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null || exit 1
+    QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$1" >/dev/null 2>&1 &
+    tool=$!
+    /usr/bin/python3 "$2/idle-measure.py" $tool Searcher "$3"
+    code=$?
+    kill -TERM $tool
+    wait $tool
+    exit $code' sh "$searcher" "$tools" "$seconds" 2>/dev/null
