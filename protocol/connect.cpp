@@ -165,6 +165,11 @@ void Connect::autoSearch()
 
 void Connect::cleanSearch()
 {
+    // Answers of an earlier search that came in but were not taken yet belong
+    // to the old list: taken now, they go with it instead of coming back
+    // after the clean, ahead of the new search's answers.
+    if (answers)
+        takeAnswers();
     emit cleanListMsg();
     Devs::instance()->clear();
     search();

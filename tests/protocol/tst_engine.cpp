@@ -8,6 +8,7 @@
 #include "devsimprocess.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
+#include "protocol/datagramreader.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "support/debuglines.h"
@@ -350,6 +351,23 @@ private slots:
             socket.writeDatagram(searchAnswer(QStringLiteral("after-%1").arg(port)), ToolAddress, port);
             QTRY_COMPARE(answers.size(), 1);
         }
+    }
+
+    void clean_list_forgets_answers_that_came_before_it()
+    {
+        devs->clear();
+        QVERIFY(sendFrom(OtherLocalAddress, searchAnswer(QStringLiteral("before-the-clean")), 18153));
+        // Read off the port by the reader, not yet taken: the event loop does not turn meanwhile.
+        const int read = engine->answerReader()->readCount();
+        QElapsedTimer waited;
+        waited.start();
+        while (engine->answerReader()->readCount() == read && !waited.hasExpired(5000))
+            QThread::msleep(1);
+        QVERIFY(engine->answerReader()->readCount() > read);
+        engine->cleanSearch();
+        QVERIFY(sendFrom(OtherLocalAddress, searchAnswer(QStringLiteral("after-the-clean")), 18153));
+        QTRY_COMPARE(devs->getDevList().size(), 1);
+        QCOMPARE(devs->getDevList().first()->mac(), QStringLiteral("after-the-clean"));
     }
 
     void search_repeats_until_answered_or_gives_up_after_eleven_data()
