@@ -3,9 +3,9 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 
 #include "plan/siteplan.h"
@@ -48,19 +48,19 @@ State stateOf(PlanLine::Problem problem)
     return DryRunRow::WillChange;
 }
 
-// Marks every row of a key that stands on more than one line, each naming
-// another line with the same key; only rows still undecided take part.
+// Marks every row whose key stands on more than one line, each naming
+// another line with the same key; rows without a key take no part.
 template<typename Key>
-void markTwice(QList<DryRunRow> &rows, const QList<bool> &decided, State state, const std::function<std::optional<Key>(const DryRunRow &)> &keyOf)
+void markTwice(QList<DryRunRow> &rows, const QVector<std::optional<Key>> &keys, State state)
 {
     QHash<Key, int> first;
+    first.reserve(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
-        const std::optional<Key> key = decided.at(i) ? std::nullopt : keyOf(rows.at(i));
-        if (!key)
+        if (!keys.at(i))
             continue;
-        const auto seen = first.constFind(*key);
+        const auto seen = first.constFind(*keys.at(i));
         if (seen == first.cend()) {
-            first.insert(*key, i);
+            first.insert(*keys.at(i), i);
             continue;
         }
         DryRunRow &earlier = rows[*seen];
@@ -84,14 +84,17 @@ QList<DryRunRow> DryRun::rows(const QList<PlanLine> &lines, const QList<Dev *> &
     const QHash<QString, const Dev *> known = byMac(devices, false);
     QList<DryRunRow> rows;
     rows.reserve(lines.size());
-    QList<const Dev *> deviceOf;
+    QVector<const Dev *> deviceOf;
     deviceOf.reserve(lines.size());
+    QVector<QString> macKeys;
+    macKeys.reserve(lines.size());
     for (const PlanLine &line : lines) {
         DryRunRow row;
         row.line = line.line;
         row.label = line.label;
         row.mac = line.mac;
-        const Dev *dev = known.value(SitePlan::macKey(line.mac));
+        macKeys.append(SitePlan::macKey(line.mac));
+        const Dev *dev = known.value(macKeys.last());
         if (dev) {
             row.mac = dev->mac();
             row.currentIp = dev->ip();
@@ -119,17 +122,18 @@ QList<DryRunRow> DryRun::rows(const QList<PlanLine> &lines, const QList<Dev *> &
         deviceOf.append(dev);
     }
 
-    const auto decidedNow = [&rows] {
-        QList<bool> decided;
-        decided.reserve(rows.size());
-        for (const DryRunRow &row : rows)
-            decided.append(isDecided(row));
-        return decided;
-    };
-    markTwice<QString>(rows, decidedNow(), DryRunRow::SameMacTwice,
-                       [](const DryRunRow &row) { return std::optional<QString>(SitePlan::macKey(row.mac)); });
-    markTwice<quint32>(rows, decidedNow(), DryRunRow::SameAddressTwice,
-                       [](const DryRunRow &row) { return row.dhcp ? std::nullopt : parsed(row.ip); });
+    QVector<std::optional<QString>> sameMac(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!isDecided(rows.at(i)))
+            sameMac[i] = macKeys.at(i);
+    }
+    markTwice(rows, sameMac, DryRunRow::SameMacTwice);
+    QVector<std::optional<quint32>> sameAddress(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!isDecided(rows.at(i)) && !rows.at(i).dhcp)
+            sameAddress[i] = parsed(rows.at(i).ip);
+    }
+    markTwice(rows, sameAddress, DryRunRow::SameAddressTwice);
 
     // A device online at a planned address is a clash unless the plan itself
     // gives that device another address.

@@ -13,7 +13,10 @@ PlanDryRun::PlanDryRun(QWidget *parent)
 {
     ui->setupUi(this);
     ui->treeView_rows->setModel(model);
+    // Columns fit the rows on screen: measuring all of a plan's thousands of
+    // rows would keep the dry run from showing.
     ui->treeView_rows->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui->treeView_rows->header()->setResizeContentsPrecision(0);
     ui->label_summary->hide();
     QObject::connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
     DialogChrome::closeOnEscape(this, SLOT(close()));

@@ -60,60 +60,51 @@ struct Refusal
 // A broken quote or an overlong line stops it with a refusal.
 Refusal splitRecords(const QString &text, QChar separator, const std::function<bool(Record &)> &take)
 {
+    const int size = text.size();
+    const auto endsField = [&](int i) {
+        return i >= size || text.at(i) == separator || text.at(i) == QLatin1Char('\n') || text.at(i) == QLatin1Char('\r');
+    };
     Record record;
-    QString field;
     int line = 1;
     int recordStart = 0;
-    bool quoted = false;       // inside a quoted field
-    bool afterQuote = false;   // the field's closing quote has passed
-    int quoteLine = 0;
-    const int size = text.size();
-    const auto endField = [&] {
-        record.fields << field;
-        field.clear();
-        afterQuote = false;
-    };
-    for (int i = 0; i < size; ++i) {
+    // Each turn reads one field and the character that ends it.
+    for (int i = 0; i <= size; ++i) {
+        QString field;
+        if (i < size && text.at(i) == QLatin1Char('"')) {
+            const int quoteLine = line;
+            for (++i;; i += 2) {
+                const int close = text.indexOf(QLatin1Char('"'), i);
+                if (close < 0)
+                    return {quoteLine, SitePlan::tr("引号没有闭合")};
+                const QStringRef chunk = text.midRef(i, close - i);
+                line += chunk.count(QLatin1Char('\n'));
+                field += chunk;
+                i = close;
+                if (i + 1 >= size || text.at(i + 1) != QLatin1Char('"'))
+                    break;
+                field += QLatin1Char('"');
+            }
+            if (!endsField(++i))
+                return {line, SitePlan::tr("右引号后还有文字")};
+        } else {
+            const int start = i;
+            for (; !endsField(i); ++i) {
+                if (text.at(i) == QLatin1Char('"'))
+                    return {line, SitePlan::tr("未加引号的字段中有引号")};
+            }
+            field = text.mid(start, i - start);
+        }
         if (i - recordStart > SitePlan::MaxLineChars)
             return {record.line, SitePlan::tr("超过%1个字符").arg(SitePlan::MaxLineChars)};
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c != QLatin1Char('"')) {
-                line += c == QLatin1Char('\n');
-                field += c;
-            } else if (i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else {
-                quoted = false;
-                afterQuote = true;
-            }
-        } else if (c == separator) {
-            endField();
-        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            endField();
-            if (!take(record))
-                return {};
-            record = Record{++line, {}};
-            recordStart = i + 1;
-        } else if (afterQuote) {
-            return {line, SitePlan::tr("右引号后还有文字")};
-        } else if (c == QLatin1Char('"')) {
-            if (!field.isEmpty())
-                return {line, SitePlan::tr("未加引号的字段中有引号")};
-            quoted = true;
-            quoteLine = line;
-        } else {
-            field += c;
-        }
-    }
-    if (quoted)
-        return {quoteLine, SitePlan::tr("引号没有闭合")};
-    if (!field.isEmpty() || !record.fields.isEmpty() || afterQuote) {
-        endField();
-        take(record);
+        record.fields << field;
+        if (i < size && text.at(i) == separator)
+            continue;
+        if (i + 1 < size && text.at(i) == QLatin1Char('\r') && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        if (!take(record))
+            return {};
+        record = Record{++line, {}};
+        recordStart = i + 1;
     }
     return {};
 }
@@ -220,16 +211,17 @@ QString SitePlan::refusalText() const
 QString SitePlan::macKey(const QString &mac)
 {
     QString digits;
+    digits.reserve(12);
     for (const QChar c : mac) {
-        if (c.isLetterOrNumber())
-            digits += c.toUpper();
-        else if (!QStringLiteral(":-. ").contains(c))
+        const ushort u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F'))
+            digits += c;
+        else if (u >= 'a' && u <= 'f')
+            digits += QChar(u - 'a' + 'A');
+        else if (u != ':' && u != '-' && u != '.' && u != ' ')
             return {};
     }
-    static const QString hex = QStringLiteral("0123456789ABCDEF");
-    if (digits.size() != 12 || !std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return hex.contains(c); }))
-        return {};
-    return digits;
+    return digits.size() == 12 ? digits : QString();
 }
 
 SitePlan SitePlan::read(const QByteArray &bytes)

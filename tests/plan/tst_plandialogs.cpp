@@ -1,7 +1,7 @@
 // The two site plan dialogs as the installer sees them, without the protocol
 // engine: the "Prepare All Update" form's red fields, skipped addresses and
-// count of devices left without an address; the dry run's texts, colours and
-// Apply button.
+// count of devices left without an address; the dry run's table, its colours
+// and its Apply button.
 
 #include <QtTest>
 #include <QLabel>
@@ -150,9 +150,7 @@ private slots:
         QTest::addColumn<QColor>("colour");
         QTest::newRow("will change") << DryRunRow::WillChange << "will change" << Black;
         QTest::newRow("already so") << DryRunRow::AlreadySo << "already so" << Grey;
-        QTest::newRow("not found") << DryRunRow::NotFound << "not on this network" << Black;
         QTest::newRow("clash") << DryRunRow::ClashesWithDevice << "clashes with 00:1A:00:00:00:0B (online at that address)" << Red;
-        QTest::newRow("twice") << DryRunRow::SameAddressTwice << "same address twice in the plan (lines 4 and 9)" << Red;
         QTest::newRow("invalid mask") << DryRunRow::InvalidMask << "invalid mask on line 4" << Red;
         QTest::newRow("answers") << DryRunRow::Answers << "answers at 10.20.5.14" << Green;
         QTest::newRow("not answered") << DryRunRow::NotAnswered << "has not answered at 10.20.5.14" << Red;
@@ -179,30 +177,15 @@ private slots:
                                      "10.20.5.14", "255.255.255.0", "10.20.5.254", text}));
     }
 
-    void dry_run_shows_dhcp_as_planned_address()
-    {
-        PlanDryRun dialog;
-        DryRunRow dhcp = row(DryRunRow::WillChange);
-        dhcp.dhcp = true;
-        dialog.setRows({dhcp});
-        const QAbstractItemModel *shown = child<QTreeView>(&dialog, "treeView_rows")->model();
-        QCOMPARE(shown->index(0, 5).data().toString(), "DHCP");
-        QCOMPARE(shown->index(0, 6).data().toString(), QString());
-        QCOMPARE(shown->index(0, 7).data().toString(), QString());
-    }
-
     void apply_button_counts_changes_data()
     {
         QTest::addColumn<QList<DryRunRow::State>>("states");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QString>("counts");
-        QTest::newRow("none") << QList<DryRunRow::State>{DryRunRow::AlreadySo, DryRunRow::NotFound} << "Apply 0 changes" << false
-                              << "1 already so, 1 not found";
-        QTest::newRow("one") << QList<DryRunRow::State>{DryRunRow::WillChange, DryRunRow::Offline} << "Apply 1 change" << true
-                             << "1 will change, 1 offline";
+        QTest::newRow("none") << QList<DryRunRow::State>{DryRunRow::AlreadySo, DryRunRow::NotFound} << "Apply 0 changes" << false;
+        QTest::newRow("one") << QList<DryRunRow::State>{DryRunRow::WillChange, DryRunRow::Offline} << "Apply 1 change" << true;
         QTest::newRow("nine") << QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() + QList<DryRunRow::State>{DryRunRow::ClashesWithComputer}
-                              << "Apply 9 changes" << true << "9 will change, 1 clashing";
+                              << "Apply 9 changes" << true;
     }
 
     void apply_button_counts_changes()
@@ -210,14 +193,12 @@ private slots:
         QFETCH(QList<DryRunRow::State>, states);
         QFETCH(QString, text);
         QFETCH(bool, enabled);
-        QFETCH(QString, counts);
         PlanDryRun dialog;
         dialog.setRows(rows(states));
         dialog.show();
         auto *apply = child<QPushButton>(&dialog, "pushButton_apply");
         QCOMPARE(apply->text(), text);
         QCOMPARE(apply->isEnabled(), enabled);
-        QCOMPARE(child<QLabel>(&dialog, "label_counts")->text(), counts);
     }
 
     void apply_is_pressed_once_then_rows_follow_the_devices()
