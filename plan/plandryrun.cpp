@@ -17,6 +17,9 @@ PlanDryRun::PlanDryRun(QWidget *parent)
     // rows would keep the dry run from showing.
     ui->treeView_rows->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->treeView_rows->header()->setResizeContentsPrecision(0);
+    // A plan's nine columns are wider than the window: the state, what the
+    // installer reads first, stands beside the MAC rather than past the edge.
+    ui->treeView_rows->header()->moveSection(DryRunModel::StateColumn, DryRunModel::MacColumn + 1);
     ui->label_summary->hide();
     QObject::connect(ui->label_close, SIGNAL(clicked()), this, SLOT(close()));
     DialogChrome::closeOnEscape(this, SLOT(close()));
