@@ -26,11 +26,11 @@ inline bool installEnglish(QObject *owner)
 class Devices
 {
 public:
-    explicit Devices(const QStringList &specs)
+    explicit Devices(const QStringList &descriptions)
     {
-        records.reserve(size_t(specs.size()));
-        for (const QString &spec : specs) {
-            QStringList words = spec.split(QLatin1Char(' '));
+        records.reserve(size_t(descriptions.size()));
+        for (const QString &description : descriptions) {
+            QStringList words = description.split(QLatin1Char(' '));
             Dev dev;
             dev.online = words.at(2) == QLatin1String("on") ? 3 : 0;
             dev.info.ipMode = words.removeAll(QStringLiteral("dhcp")) ? 0 : 1;
