@@ -1,0 +1,244 @@
+// The two site plan dialogs as the installer sees them, without the protocol
+// engine: the "Prepare All Update" form's red fields, skipped addresses and
+// count of devices left without an address; the dry run's table, its colours
+// and its Apply button.
+
+#include <QtTest>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "plan/addressrangeform.h"
+#include "plan/plandryrun.h"
+#include "plansupport.h"
+
+Q_DECLARE_METATYPE(DryRunRow::State)
+
+namespace {
+
+const QColor Red(0xe0, 0x20, 0x20);
+const QColor Grey(160, 160, 160);
+const QColor Green(0, 140, 0);
+const QColor Black(0, 0, 0);
+
+DryRunRow row(DryRunRow::State state)
+{
+    DryRunRow r;
+    r.line = 4;
+    r.otherLine = 9;
+    r.label = QStringLiteral("Dock east");
+    r.mac = QStringLiteral("00:1A:00:00:00:0A");
+    r.currentIp = QStringLiteral("10.20.5.50");
+    r.currentMask = QStringLiteral("255.255.255.0");
+    r.currentGateway = QStringLiteral("10.20.5.1");
+    r.ip = QStringLiteral("10.20.5.14");
+    r.mask = QStringLiteral("255.255.255.0");
+    r.gateway = QStringLiteral("10.20.5.254");
+    r.clashMac = QStringLiteral("00:1A:00:00:00:0B");
+    r.answeredAt = QStringLiteral("10.20.5.14");
+    r.state = state;
+    return r;
+}
+
+QList<DryRunRow> rows(const QList<DryRunRow::State> &states)
+{
+    QList<DryRunRow> made;
+    for (DryRunRow::State state : states)
+        made << row(state);
+    return made;
+}
+
+} // namespace
+
+class TestPlanDialogs : public QObject
+{
+    Q_OBJECT
+
+    template<typename T>
+    static T *child(QWidget *dialog, const char *name)
+    {
+        T *found = dialog->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no %s", name);
+        return found;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(PlanSupport::installEnglish(this));
+    }
+
+    void form_marks_a_field_red_with_its_reason_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("warning");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("first at the network address") << QByteArray("lineEdit_first") << "10.20.5.0"
+                                                      << QByteArray("label_worFirst") << "*The subnet's own address";
+        QTest::newRow("mask with holes") << QByteArray("lineEdit_mask") << "255.0.255.0" << QByteArray("label_worMask")
+                                         << "*Not a valid mask";
+        QTest::newRow("gateway elsewhere") << QByteArray("lineEdit_gateway") << "10.20.6.1" << QByteArray("label_worGateway")
+                                           << "*Not in the first address's subnet";
+        QTest::newRow("DNS emptied") << QByteArray("lineEdit_dns") << "" << QByteArray("label_worDns") << "*Enter the DNS server";
+    }
+
+    void form_marks_a_field_red_with_its_reason()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, warning);
+        QFETCH(QString, reason);
+        AddressRangeForm form;
+        QList<AddressPlan> plans;
+        connect(&form, &AddressRangeForm::planMsg, this, [&plans](const AddressPlan &plan) { plans << plan; });
+        form.setUp(AddressRange::defaultsFor(QHostAddress(QStringLiteral("10.20.5.77")), 24),
+                   [](const AddressRange &) { return AddressPlan{{{nullptr, QStringLiteral("10.20.5.2"), false}}, {}}; });
+        form.show();
+        auto *submit = child<QPushButton>(&form, "pushButton_submit");
+        QVERIFY(submit->isEnabled());
+        QCOMPARE(plans.last().assigned.size(), 1);
+
+        child<QLineEdit>(&form, field.constData())->setText(typed);
+        auto *label = child<QLabel>(&form, warning.constData());
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), reason);
+        QCOMPARE(label->palette().color(QPalette::WindowText), Red);
+        QVERIFY(!submit->isEnabled());
+        // The list's column empties while the range is invalid.
+        QVERIFY(plans.last().assigned.isEmpty());
+        for (const char *other : {"label_worFirst", "label_worMask", "label_worGateway", "label_worDns"})
+            QCOMPARE(child<QLabel>(&form, other)->isVisible(), warning == other);
+    }
+
+    void form_lists_skipped_addresses_and_devices_left_without()
+    {
+        AddressRangeForm form;
+        AddressRange asked;
+        const AddressPlan plan{{{nullptr, QStringLiteral("10.20.5.3"), false}, {nullptr, {}, false}, {nullptr, {}, false}},
+                               {{QStringLiteral("10.20.5.2"), QStringLiteral("the gateway")}}};
+        form.setUp(AddressRange::defaultsFor(QHostAddress(QStringLiteral("10.20.5.77")), 24), [&](const AddressRange &range) {
+            asked = range;
+            return plan;
+        });
+        form.show();
+        child<QLineEdit>(&form, "lineEdit_gateway")->setText(QStringLiteral("10.20.5.2"));
+        QCOMPARE(asked.texts(), AddressRange::Texts({"10.20.5.2", "255.255.255.0", "10.20.5.2", "10.20.5.1"}));
+        auto *skipped = child<QListWidget>(&form, "listWidget_skipped");
+        QCOMPARE(skipped->count(), 1);
+        QCOMPARE(skipped->item(0)->text(), "10.20.5.2: the gateway");
+        auto *unassigned = child<QLabel>(&form, "label_unassigned");
+        QVERIFY(unassigned->isVisible());
+        QCOMPARE(unassigned->text(), "2 devices will get no address");
+
+        QList<AddressRange> confirmed;
+        connect(&form, &AddressRangeForm::confirmMsg, this, [&confirmed](const AddressRange &range) { confirmed << range; });
+        QSignalSpy closed(&form, SIGNAL(closeMsg()));
+        QTest::mouseClick(child<QPushButton>(&form, "pushButton_submit"), Qt::LeftButton);
+        QCOMPARE(confirmed.size(), 1);
+        QCOMPARE(confirmed.first().texts(), asked.texts());
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void dry_run_shows_texts_and_colours_data()
+    {
+        QTest::addColumn<DryRunRow::State>("state");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("will change") << DryRunRow::WillChange << "will change" << Black;
+        QTest::newRow("already so") << DryRunRow::AlreadySo << "already so" << Grey;
+        QTest::newRow("clash") << DryRunRow::ClashesWithDevice << "clashes with 00:1A:00:00:00:0B (online at that address)" << Red;
+        QTest::newRow("invalid mask") << DryRunRow::InvalidMask << "invalid mask on line 4" << Red;
+        QTest::newRow("answers") << DryRunRow::Answers << "answers at 10.20.5.14" << Green;
+        QTest::newRow("not answered") << DryRunRow::NotAnswered << "has not answered at 10.20.5.14" << Red;
+    }
+
+    void dry_run_shows_texts_and_colours()
+    {
+        QFETCH(DryRunRow::State, state);
+        QFETCH(QString, text);
+        QFETCH(QColor, colour);
+        PlanDryRun dialog;
+        dialog.setRows({row(state)});
+        const QAbstractItemModel *shown = child<QTreeView>(&dialog, "treeView_rows")->model();
+        QStringList headers;
+        QStringList cells;
+        for (int column = 0; column < shown->columnCount(); ++column) {
+            headers << shown->headerData(column, Qt::Horizontal).toString();
+            cells << shown->index(0, column).data().toString();
+            QCOMPARE(shown->index(0, column).data(Qt::ForegroundRole).value<QBrush>().color(), colour);
+        }
+        QCOMPARE(headers, QStringList({"Label", "MAC address", "Current address", "Current mask", "Current gateway",
+                                       "Planned address", "Planned mask", "Planned gateway", "State"}));
+        QCOMPARE(cells, QStringList({"Dock east", "00:1A:00:00:00:0A", "10.20.5.50", "255.255.255.0", "10.20.5.1",
+                                     "10.20.5.14", "255.255.255.0", "10.20.5.254", text}));
+    }
+
+    void apply_button_counts_changes_data()
+    {
+        QTest::addColumn<QList<DryRunRow::State>>("states");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("none") << QList<DryRunRow::State>{DryRunRow::AlreadySo, DryRunRow::NotFound} << "Apply 0 changes" << false;
+        QTest::newRow("one") << QList<DryRunRow::State>{DryRunRow::WillChange, DryRunRow::Offline} << "Apply 1 change" << true;
+        QTest::newRow("nine") << QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() + QList<DryRunRow::State>{DryRunRow::ClashesWithComputer}
+                              << "Apply 9 changes" << true;
+    }
+
+    void apply_button_counts_changes()
+    {
+        QFETCH(QList<DryRunRow::State>, states);
+        QFETCH(QString, text);
+        QFETCH(bool, enabled);
+        PlanDryRun dialog;
+        dialog.setRows(rows(states));
+        dialog.show();
+        auto *apply = child<QPushButton>(&dialog, "pushButton_apply");
+        QCOMPARE(apply->text(), text);
+        QCOMPARE(apply->isEnabled(), enabled);
+    }
+
+    void apply_is_pressed_once_then_rows_follow_the_devices()
+    {
+        PlanDryRun dialog;
+        dialog.setRows(rows({DryRunRow::WillChange, DryRunRow::WillChange, DryRunRow::AlreadySo}));
+        dialog.show();
+        auto *summary = child<QLabel>(&dialog, "label_summary");
+        QVERIFY(!summary->isVisible());
+        QSignalSpy applied(&dialog, SIGNAL(applyMsg()));
+        auto *apply = child<QPushButton>(&dialog, "pushButton_apply");
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(applied.count(), 1);
+        QVERIFY(!apply->isEnabled());
+        QCOMPARE(child<QPushButton>(&dialog, "pushButton_cancel")->text(), "Close");
+
+        dialog.setRows(rows({DryRunRow::Answers, DryRunRow::WillChange, DryRunRow::AlreadySo}));
+        QVERIFY(!apply->isEnabled());
+        QVERIFY(summary->isVisible());
+        QCOMPARE(summary->text(), "1 of 2 devices answer at their planned address");
+        QCOMPARE(child<QLabel>(&dialog, "label_counts")->text(), "1 will change, 1 already so, 1 answering");
+    }
+
+    void escape_and_close_label_close_both_dialogs()
+    {
+        AddressRangeForm form;
+        PlanDryRun dryRun;
+        for (QWidget *dialog : {static_cast<QWidget *>(&form), static_cast<QWidget *>(&dryRun)}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QSignalSpy closed(dialog, SIGNAL(closeMsg()));
+            QVERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QTest::mouseClick(child<QWidget>(dialog, "label_close"), Qt::LeftButton);
+            QCOMPARE(closed.count(), 2);
+            dialog->hide();
+        }
+    }
+};
+
+QTEST_MAIN(TestPlanDialogs)
+#include "tst_plandialogs.moc"

@@ -1,0 +1,159 @@
+// The site plan reader: the CSV dialects spreadsheets write, each refusal of
+// a file that is no plan, and the faults a line carries to the dry run.
+
+#include <QtTest>
+
+#include "plan/siteplan.h"
+#include "plansupport.h"
+
+namespace {
+
+// A line as "line|mac|ip|mask|gateway|dns|dhcp|label|problem", dhcp as y, n or empty.
+QString lineText(const PlanLine &l)
+{
+    const QString dhcp = l.dhcp ? QString(*l.dhcp ? 'y' : 'n') : QString();
+    return QStringList{QString::number(l.line), l.mac, l.ip, l.mask, l.gateway, l.dns, dhcp, l.label,
+                       QString::number(l.problem)}.join(QLatin1Char('|'));
+}
+
+QByteArray planOfLines(int count)
+{
+    QByteArray bytes = "mac,ip\n";
+    for (int i = 0; i < count; ++i)
+        bytes += "00:1A:00:00:00:01,10.20.5.14\n";
+    return bytes;
+}
+
+} // namespace
+
+class TestSitePlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(PlanSupport::installEnglish(this));
+    }
+
+    void reads_each_dialect_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("comma, LF") << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,Dock\n")
+                                   << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock|0"};
+        QTest::newRow("semicolon, CRLF, comma in a field")
+            << QByteArray("MAC;IP;Label\r\n00:1A:00:00:00:01;10.20.5.14;Dock, east\r\n")
+            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock, east|0"};
+        QTest::newRow("any order, any case, spaces around names")
+            << QByteArray(" Label ,DNS, Gateway ,Mask,IP , Mac\n x ,10.20.5.3,10.20.5.1,255.255.255.0,10.20.5.14,00:1A:00:00:00:01\n")
+            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|255.255.255.0|10.20.5.1|10.20.5.3||x|0"};
+        QTest::newRow("quoted separator, quote and line end")
+            << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\"Dock \"\"east\"\",\nramp\"\n00:1A:00:00:00:02,10.20.5.15,\"\"\n")
+            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock \"east\",\nramp|0", "4|00:1A:00:00:00:02|10.20.5.15||||||0"};
+        QTest::newRow("BOM, UTF-8 label, no last line end")
+            << QByteArray("\xEF\xBB\xBFmac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\xE4\xB8\x9C\xE9\x97\xA8")
+            << QStringList{QString::fromUtf8("2|00:1A:00:00:00:01|10.20.5.14|||||东门|0")};
+        QTest::newRow("blank and empty lines passed over")
+            << QByteArray("\nmac;ip\n\n;\n00:1A:00:00:00:01;10.20.5.14\n\n")
+            << QStringList{"5|00:1A:00:00:00:01|10.20.5.14||||||0"};
+        QTest::newRow("dhcp without ip")
+            << QByteArray("mac,dhcp\n00:1A:00:00:00:01,Yes\n00:1A:00:00:00:02,0\n00:1A:00:00:00:03,\n")
+            << QStringList{"2|00:1A:00:00:00:01|||||y||0", "3|00:1A:00:00:00:02|||||n||7", "4|00:1A:00:00:00:03|||||||7"};
+        QTest::newRow("spreadsheet apostrophe undone")
+            << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,'=SUM(A1)\n00:1A:00:00:00:02,10.20.5.15,'east\n")
+            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||=SUM(A1)|0", "3|00:1A:00:00:00:02|10.20.5.15|||||'east|0"};
+        QTest::newRow("faults carried on their lines")
+            << QByteArray("mac,ip,mask,gateway,dns,dhcp\n"
+                          "00:1A:00:00:00,10.20.5.14,,,,\n"
+                          "00:1A:00:00:00:02,10.20.5.14,,,,maybe\n"
+                          "00:1A:00:00:00:03,10.20.5.300,,,,\n"
+                          "00:1A:00:00:00:04,10.20.5.14,255.0.255.0,,,\n"
+                          "00:1A:00:00:00:05,10.20.5.14,,gw,,\n"
+                          "00:1A:00:00:00:06,10.20.5.14,,,dns,\n")
+            << QStringList{"2|00:1A:00:00:00|10.20.5.14||||||1", "3|00:1A:00:00:00:02|10.20.5.14||||||2",
+                           "4|00:1A:00:00:00:03|10.20.5.300||||||3", "5|00:1A:00:00:00:04|10.20.5.14|255.0.255.0|||||4",
+                           "6|00:1A:00:00:00:05|10.20.5.14||gw||||5", "7|00:1A:00:00:00:06|10.20.5.14|||dns|||6"};
+        QTest::newRow("exactly 65,536 lines") << planOfLines(SitePlan::MaxLines) << QStringList();
+    }
+
+    void reads_each_dialect()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        const SitePlan plan = SitePlan::read(bytes);
+        QCOMPARE(plan.refusalText(), QString());
+        if (lines.isEmpty()) {
+            QCOMPARE(plan.lines.size(), SitePlan::MaxLines);
+            return;
+        }
+        QStringList got;
+        for (const PlanLine &line : plan.lines)
+            got << lineText(line);
+        QCOMPARE(got, lines);
+    }
+
+    void refuses_a_file_that_is_no_plan_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal");
+        const QByteArray good = "00:1A:00:00:00:01,10.20.5.14";
+        QTest::newRow("empty") << QByteArray() << "The file is empty";
+        QTest::newRow("only a BOM and blanks") << QByteArray("\xEF\xBB\xBF \r\n") << "The file is empty";
+        QTest::newRow("only separators") << QByteArray(",,\n,,\n") << "The file is empty";
+        QTest::newRow("binary") << QByteArray("mac,ip\n\x7f" "ELF\x02\x01\x00\x00", 15)
+                                << "Line 2: it holds a NUL byte, so it is no text file";
+        QTest::newRow("Latin-1 on line 3") << "mac,ip,label\n" + good + ",x\n" + good + ",Caf\xe9\n"
+                                           << "Line 3: not UTF-8 text";
+        QTest::newRow("overlong UTF-8") << "mac,ip,label\n" + good + ",\xC0\xAF\n" << "Line 2: not UTF-8 text";
+        QTest::newRow("no mac column") << QByteArray("ip,label\n10.20.5.14,x\n") << "Line 1: no mac column";
+        QTest::newRow("neither ip nor dhcp column") << QByteArray("mac,label\n00:1A:00:00:00:01,x\n")
+                                                    << "Line 1: no ip column and no dhcp column";
+        QTest::newRow("a column named twice") << "\nmac,ip,IP Address\n" + good + ",x\n" << "Line 2: the column IP Address is named twice";
+        QTest::newRow("header only") << QByteArray("mac,ip\r\n") << "Line 1: no plan lines below the header";
+        QTest::newRow("quote not closed") << "mac,ip,label\n" + good + ",x\n" + good + ",\"Dock\n" + good + ",y\n"
+                                          << "Line 3: a quote is not closed";
+        QTest::newRow("text after a closing quote") << "mac,ip,label\n" + good + ",\"a\nb\"\n" + good + ",\"Dock\"x\n"
+                                                    << "Line 4: text after a closing quote";
+        QTest::newRow("quote inside a field") << "mac,ip,label\n" + good + ",Dock \"5\"\n"
+                                              << "Line 2: a quote inside a field that is not quoted";
+        QTest::newRow("a line of 1 MB") << "mac,ip,label\n" + good + "," + QByteArray(1 << 20, 'x') + "\n"
+                                        << "Line 2: longer than 4096 characters";
+        QTest::newRow("70,000 lines") << planOfLines(70000) << "Line 65538: more than 65536 plan lines";
+        QTest::newRow("over 16 MiB") << "mac,ip\n" + QByteArray(SitePlan::MaxBytes, '\n') << "The file is larger than 16 MiB";
+    }
+
+    void refuses_a_file_that_is_no_plan()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        const SitePlan plan = SitePlan::read(bytes);
+        QVERIFY(plan.isRefused());
+        QCOMPARE(plan.refusalText(), refusal);
+        QVERIFY(plan.lines.isEmpty());
+    }
+
+    void matches_a_mac_however_written_data()
+    {
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("colons, mixed case") << "00:1a:2B:3c:4D:5e" << "001A2B3C4D5E";
+        QTest::newRow("dashes") << "00-1A-2B-3C-4D-5E" << "001A2B3C4D5E";
+        QTest::newRow("dots") << "001A.2B3C.4D5E" << "001A2B3C4D5E";
+        QTest::newRow("bare") << "001a2b3c4d5e" << "001A2B3C4D5E";
+        QTest::newRow("five bytes") << "00:1A:2B:3C:4D" << "";
+        QTest::newRow("not hex") << "00:1A:2B:3C:4D:5G" << "";
+        QTest::newRow("other separator") << "00/1A/2B/3C/4D/5E" << "";
+        QTest::newRow("full-width digits") << QString::fromUtf8("００:1A:2B:3C:4D:5E") << "";
+    }
+
+    void matches_a_mac_however_written()
+    {
+        QFETCH(QString, mac);
+        QFETCH(QString, key);
+        QCOMPARE(SitePlan::macKey(mac), key);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSitePlan)
+#include "tst_siteplan.moc"
