@@ -72,6 +72,8 @@ private:
         QFont made = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         made.setPointSizeF(points);
         made.setBold(bold);
+        // Unshaped text keeps "ff" and "fi" as letters: no ligatures in what is copied out of the PDF.
+        made.setStyleStrategy(QFont::PreferNoShaping);
         return made;
     }
 

@@ -12,12 +12,6 @@ namespace {
 const QColor FailedInk(0xb3, 0x26, 0x1e);
 const QColor OfflineInk(0x77, 0x77, 0x77);
 
-// "V3.2.1 → V3.4.0" when the visit changed it, else the one value.
-QString change(const QString &first, const QString &now)
-{
-    return first == now ? now : first + QStringLiteral(" → ") + now;
-}
-
 } // namespace
 
 SiteReport::SiteReport(const VisitRecord &record, const QString &localAddress, const QString &interfaceName)
@@ -54,9 +48,10 @@ bool SiteReport::write(const QString &path, QString *whyNot) const
         writer.setPageMargins(QMarginsF(12, 12, 12, 10), QPageLayout::Millimeter);
         writer.setTitle(tr("现场报告"));
         writer.setCreator(QStringLiteral("Searcher"));
-        const QString footer = tr("现场报告 %1").arg(m_record.now().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        const QDateTime end = m_record.now();
+        const QString footer = tr("现场报告 %1").arg(end.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
         const auto pageWords = [](int page, int count) { return tr("第%1页，共%2页").arg(page).arg(count); };
-        if (!pages().print(writer, footer, pageWords)) {
+        if (!pages(end).print(writer, footer, pageWords)) {
             file.cancelWriting();
             return refuse(tr("无法生成PDF"));
         }
@@ -71,10 +66,9 @@ QString SiteReport::savedText(const QString &path)
     return tr("现场报告已保存到%1").arg(QDir::toNativeSeparators(path));
 }
 
-ReportPages SiteReport::pages() const
+ReportPages SiteReport::pages(const QDateTime &end) const
 {
     const QDateTime start = m_record.started();
-    const QDateTime end = m_record.now();
     const bool oneDay = start.date() == end.date();
     const QString timeFormat = oneDay ? QStringLiteral("HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm:ss");
     const QString dayFormat = QStringLiteral("yyyy-MM-dd HH:mm");
@@ -96,18 +90,21 @@ ReportPages SiteReport::pages() const
     const QString dropped = tr("记录最多保留%1项操作：更早的%2项未列出").arg(VisitRecord::MaxEntries).arg(m_record.dropped());
     if (m_record.dropped() > 0)
         pages.addLine(dropped);
+    pages.addLine(tr("“甲 → 乙”：本次首次看到的值 → 现在的值"));
 
     pages.addHeading(tr("设备（%1台）").arg(m_record.devices().size()));
     QVector<ReportPages::Row> deviceRows;
     for (const VisitDevice &d : m_record.devices()) {
         const QString state = !d.seen ? tr("本次未应答") : d.online ? tr("在线") : tr("离线");
-        deviceRows.append({{d.label, d.mac, change(d.first.ip, d.now.ip), change(d.first.mask, d.now.mask),
-                            change(d.first.gateway, d.now.gateway), change(d.firstVersion, d.version), state,
+        const auto fromTo = &VisitRecord::fromTo;
+        deviceRows.append({{d.label, d.mac, fromTo(d.first.ip, d.now.ip), fromTo(d.first.mask, d.now.mask),
+                            fromTo(d.first.gateway, d.now.gateway), fromTo(d.firstVersion, d.version), state,
                             d.done.join(QStringLiteral(", "))},
                            d.online ? QColor(Qt::black) : OfflineInk});
     }
-    pages.addTable({{tr("标签"), 0.12}, {tr("MAC地址"), 0.13}, {tr("IP地址"), 0.14}, {tr("子网掩码"), 0.11},
-                    {tr("网关"), 0.11}, {tr("版本"), 0.15}, {tr("状态"), 0.07}, {tr("本次操作"), 0.17}},
+    // Wide enough for "192.168.1.20 → 10.20.5.10" on one line, on Letter too.
+    pages.addTable({{tr("标签"), 0.11}, {tr("MAC地址"), 0.115}, {tr("IP地址"), 0.165}, {tr("子网掩码"), 0.095},
+                    {tr("网关"), 0.15}, {tr("版本"), 0.11}, {tr("状态"), 0.06}, {tr("本次操作"), 0.195}},
                    deviceRows);
 
     // Which device an entry is about: its MAC, and the label a plan gave it.

@@ -35,7 +35,8 @@ public:
     static QString defaultFileName(const QDateTime &at);
 
 private:
-    ReportPages pages() const;
+    // The visit up to end, the time of writing.
+    ReportPages pages(const QDateTime &end) const;
 
     const VisitRecord &m_record;
     QString m_localAddress;

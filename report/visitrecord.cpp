@@ -29,6 +29,11 @@ NetSettings VisitRecord::settingsOf(const Dev &dev)
     return {dev.ip(), dev.mask(), dev.gateway(), dev.info.ipMode == 0};
 }
 
+QString VisitRecord::fromTo(const QString &before, const QString &after)
+{
+    return before == after ? after : before + QStringLiteral(" → ") + after;
+}
+
 void VisitRecord::setLabel(const QString &mac, const QString &label)
 {
     deviceFor(mac).label = label;
@@ -67,9 +72,9 @@ void VisitRecord::networkSent(const QString &mac, Source source, const NetSettin
         break;
     }
     const auto onOff = [](bool dhcp) { return dhcp ? tr("开") : tr("关"); };
-    const QString words = tr("网络设置已发送（%1）：地址%2 → %3，掩码%4 → %5，网关%6 → %7，DHCP %8 → %9")
-                              .arg(from, before.ip, after.ip, before.mask, after.mask, before.gateway, after.gateway,
-                                   onOff(before.dhcp), onOff(after.dhcp));
+    const QString words = tr("网络设置已发送（%1）：地址%2，掩码%3，网关%4，DHCP %5")
+                              .arg(from, fromTo(before.ip, after.ip), fromTo(before.mask, after.mask),
+                                   fromTo(before.gateway, after.gateway), fromTo(onOff(before.dhcp), onOff(after.dhcp)));
     add(VisitEntry::Network, mac, words, tr("网络设置"));
 }
 

@@ -72,6 +72,8 @@ public:
 
     // A device's settings as its record holds them: the "before" of networkSent.
     static NetSettings settingsOf(const Dev &dev);
+    // "V3.2.1 → V3.4.0" where a value changed, else the one value.
+    static QString fromTo(const QString &before, const QString &after);
     // planName names the site plan when source is SitePlan.
     void networkSent(const QString &mac, Source source, const NetSettings &before, const NetSettings &after,
                      const QString &planName = QString());

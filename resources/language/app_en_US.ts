@@ -950,6 +950,10 @@
         <translation>The record keeps at most %1 actions: %2 earlier ones are not listed</translation>
     </message>
     <message>
+        <source>“甲 → 乙”：本次首次看到的值 → 现在的值</source>
+        <translation>“a → b”: a as first seen on this visit, b as it is now</translation>
+    </message>
+    <message>
         <source>设备（%1台）</source>
         <translation>Devices (%1)</translation>
     </message>
@@ -1057,8 +1061,8 @@
         <translation>off</translation>
     </message>
     <message>
-        <source>网络设置已发送（%1）：地址%2 → %3，掩码%4 → %5，网关%6 → %7，DHCP %8 → %9</source>
-        <translation>Network settings sent (%1): address %2 → %3, mask %4 → %5, gateway %6 → %7, DHCP %8 → %9</translation>
+        <source>网络设置已发送（%1）：地址%2，掩码%3，网关%4，DHCP %5</source>
+        <translation>Network settings sent (%1): address %2, mask %3, gateway %4, DHCP %5</translation>
     </message>
     <message>
         <source>网络设置</source>

@@ -947,6 +947,10 @@
         <translation>记录最多保留%1项操作：更早的%2项未列出</translation>
     </message>
     <message>
+        <source>“甲 → 乙”：本次首次看到的值 → 现在的值</source>
+        <translation>“甲 → 乙”：本次首次看到的值 → 现在的值</translation>
+    </message>
+    <message>
         <source>设备（%1台）</source>
         <translation>设备（%1台）</translation>
     </message>
@@ -1054,8 +1058,8 @@
         <translation>关</translation>
     </message>
     <message>
-        <source>网络设置已发送（%1）：地址%2 → %3，掩码%4 → %5，网关%6 → %7，DHCP %8 → %9</source>
-        <translation>网络设置已发送（%1）：地址%2 → %3，掩码%4 → %5，网关%6 → %7，DHCP %8 → %9</translation>
+        <source>网络设置已发送（%1）：地址%2，掩码%3，网关%4，DHCP %5</source>
+        <translation>网络设置已发送（%1）：地址%2，掩码%3，网关%4，DHCP %5</translation>
     </message>
     <message>
         <source>网络设置</source>
