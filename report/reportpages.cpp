@@ -35,7 +35,7 @@ class ReportPages::Flow
 public:
     Flow(const QVector<Block> &blocks, QPdfWriter &writer)
         : m_blocks(blocks)
-        , m_device(&writer)
+        , m_writer(&writer)
         , m_unit(writer.resolution() / 72.0)
         , m_width(writer.width())
         , m_title(font(TitleSize, true))
@@ -45,7 +45,7 @@ public:
         , m_head(font(TableSize, true))
         , m_foot(font(FooterSize, false))
     {
-        m_bottom = writer.height() - QFontMetricsF(m_foot, m_device).height() - FooterGap * m_unit;
+        m_bottom = writer.height() - QFontMetricsF(m_foot, m_writer).height() - FooterGap * m_unit;
         measure();
     }
 
@@ -89,8 +89,8 @@ private:
         }
     }
 
-    // Space above a block, left out at the top of a page.
-    qreal spaceBefore(Block::Kind kind) const
+    // Space above a block that follows one of kind after, left out at the top of a page.
+    qreal spaceBefore(Block::Kind kind, Block::Kind after) const
     {
         switch (kind) {
         case Block::Heading:
@@ -98,7 +98,7 @@ private:
         case Block::Table:
             return 4 * m_unit;
         case Block::Line:
-            return 1.5 * m_unit;
+            return (after == Block::Title ? 8 : 1.5) * m_unit;
         default:
             return 0;
         }
@@ -122,7 +122,7 @@ private:
     // Most cells are one short line: those skip the text layout.
     bool oneLine(const QString &text, const QFont &f, qreal width) const
     {
-        return !text.contains(QLatin1Char('\n')) && QFontMetricsF(f, m_device).horizontalAdvance(text) <= width;
+        return !text.contains(QLatin1Char('\n')) && QFontMetricsF(f, m_writer).horizontalAdvance(text) <= width;
     }
 
     static QString withBreaks(QString text) { return text.replace(QLatin1Char('\n'), QChar::LineSeparator); }
@@ -130,8 +130,8 @@ private:
     qreal textHeight(const QString &text, const QFont &f, qreal width) const
     {
         if (oneLine(text, f, width))
-            return QFontMetricsF(f, m_device).height();
-        QTextLayout layout(withBreaks(text), f, m_device);
+            return QFontMetricsF(f, m_writer).height();
+        QTextLayout layout(withBreaks(text), f, m_writer);
         wrap(layout, width);
         return layout.boundingRect().height();
     }
@@ -141,10 +141,10 @@ private:
         m_painter->setFont(f);
         m_painter->setPen(ink);
         if (oneLine(text, f, box.width())) {
-            m_painter->drawText(QPointF(box.left(), box.top() + QFontMetricsF(f, m_device).ascent()), text);
+            m_painter->drawText(QPointF(box.left(), box.top() + QFontMetricsF(f, m_writer).ascent()), text);
             return;
         }
-        QTextLayout layout(withBreaks(text), f, m_device);
+        QTextLayout layout(withBreaks(text), f, m_writer);
         wrap(layout, box.width());
         layout.draw(m_painter, box.topLeft());
     }
@@ -200,7 +200,7 @@ private:
         if (block.kind == Block::Table && !block.rows.isEmpty())
             need += m_rowHeights.at(i).first();
         if (block.kind == Block::Heading && i + 1 < m_blocks.size() && !m_blocks.at(i + 1).onNewPage)
-            need += spaceBefore(m_blocks.at(i + 1).kind) + firstPart(i + 1);
+            need += spaceBefore(m_blocks.at(i + 1).kind, block.kind) + firstPart(i + 1);
         return need;
     }
 
@@ -208,7 +208,7 @@ private:
     {
         if (m_painter) {
             paintFooter();
-            static_cast<QPdfWriter *>(m_device)->newPage();
+            m_writer->newPage();
         }
         ++m_page;
         m_y = 0;
@@ -216,7 +216,7 @@ private:
 
     void paintFooter()
     {
-        const QFontMetricsF metrics(m_foot, m_device);
+        const QFontMetricsF metrics(m_foot, m_writer);
         const qreal top = m_bottom + FooterGap * m_unit;
         m_painter->setPen(QPen(Rule, 0.5 * m_unit));
         m_painter->drawLine(QPointF(0, top - FooterGap * m_unit / 2), QPointF(m_width, top - FooterGap * m_unit / 2));
@@ -294,7 +294,7 @@ private:
             if (block.onNewPage && m_y > 0)
                 newPage();
             if (m_y > 0)
-                m_y += spaceBefore(block.kind);
+                m_y += spaceBefore(block.kind, m_blocks.at(i - 1).kind);
             if (m_y > 0 && m_y + firstPart(i) > m_bottom)
                 newPage();
             if (block.kind == Block::Table)
@@ -305,7 +305,7 @@ private:
     }
 
     const QVector<Block> &m_blocks;
-    QPaintDevice *m_device;
+    QPdfWriter *m_writer;
     qreal m_unit;   // device units per point
     qreal m_width;
     qreal m_bottom = 0;   // where the footer's space begins

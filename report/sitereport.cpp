@@ -125,7 +125,7 @@ ReportPages SiteReport::pages(const QDateTime &end) const
         actionRows.append({{time, deviceOf(entry), entry.words}, entry.failed ? FailedInk : QColor(Qt::black)});
         if (entry.failed) {
             const VisitDevice *device = m_record.device(entry.mac);
-            failureRows.append({{time, deviceOf(entry), device ? device->now.ip : QString(), entry.words}, FailedInk});
+            failureRows.append({{time, deviceOf(entry), device ? device->now.ip : QString(), entry.words}});
         }
     }
     if (actionRows.isEmpty())
