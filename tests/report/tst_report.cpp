@@ -282,10 +282,9 @@ private slots:
             const auto table = std::find_if(tables.keyBegin(), tables.keyEnd(), [&](const QString &head) { return text.startsWith(head); });
             opening << (table == tables.keyEnd() ? text.left(60) : tables.value(*table));
         }
-        QCOMPARE(opening.first(), QStringLiteral("devices"));
-        QCOMPARE(opening.last(), QStringLiteral("failures"));
-        const QStringList middle = opening.mid(1, pages - 3);
-        QCOMPARE(middle.count(QStringLiteral("actions")), middle.size());
+        // However many pages each table takes, each goes on under its header.
+        opening.erase(std::unique(opening.begin(), opening.end()), opening.end());
+        QCOMPARE(opening, QStringList({"devices", "actions", "failures"}));
     }
 
     void unwritable_path_gives_the_reason_and_leaves_no_file_data()
