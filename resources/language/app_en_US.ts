@@ -1256,4 +1256,253 @@
         <translation>no plan lines below the header</translation>
     </message>
 </context>
+<context>
+    <name>CloseQuestion</name>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>关闭前保存现场报告吗？</source>
+        <translation>Save a site report before closing?</translation>
+    </message>
+    <message>
+        <source>保存报告…</source>
+        <translation>Save report…</translation>
+    </message>
+    <message>
+        <source>不保存报告直接关闭</source>
+        <translation>Close without report</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>SiteReport</name>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>现场报告 %1</source>
+        <translation>Site report %1</translation>
+    </message>
+    <message>
+        <source>第%1页，共%2页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>无法生成PDF</source>
+        <translation>the PDF could not be drawn</translation>
+    </message>
+    <message>
+        <source>现场报告已保存到%1</source>
+        <translation>Site report saved to %1</translation>
+    </message>
+    <message>
+        <source>访问时间：%1 至 %2</source>
+        <translation>Visit: %1 to %2</translation>
+    </message>
+    <message>
+        <source>本机：%1（%2）</source>
+        <translation>This computer: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>发现设备：%1台，其中%2台在线</source>
+        <translation>Devices found: %1, of which %2 online</translation>
+    </message>
+    <message>
+        <source>操作：%1项，失败：%2项</source>
+        <translation>Actions: %1, failed: %2</translation>
+    </message>
+    <message>
+        <source>记录最多保留%1项操作：更早的%2项未列出</source>
+        <translation>The record keeps at most %1 actions: %2 earlier ones are not listed</translation>
+    </message>
+    <message>
+        <source>“甲 → 乙”：本次首次看到的值 → 现在的值</source>
+        <translation>“a → b”: a as first seen on this visit, b as it is now</translation>
+    </message>
+    <message>
+        <source>设备（%1台）</source>
+        <translation>Devices (%1)</translation>
+    </message>
+    <message>
+        <source>本次未应答</source>
+        <translation>not seen</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>离线</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>标签</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>MAC地址</source>
+        <translation>MAC address</translation>
+    </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>本次操作</source>
+        <translation>Done on this visit</translation>
+    </message>
+    <message>
+        <source>局域网内所有设备</source>
+        <translation>All devices on the LAN</translation>
+    </message>
+    <message>
+        <source>操作记录（按时间顺序）</source>
+        <translation>Actions in time order</translation>
+    </message>
+    <message>
+        <source>本次未对设备进行任何操作。</source>
+        <translation>Nothing was done to the devices on this visit.</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>失败及原因（%1项）</source>
+        <translation>Failures and their reasons (%1)</translation>
+    </message>
+    <message>
+        <source>本次没有失败。</source>
+        <translation>Nothing failed on this visit.</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reason</translation>
+    </message>
+</context>
+<context>
+    <name>VisitRecord</name>
+    <message>
+        <source>网络配置</source>
+        <translation>Network Config</translation>
+    </message>
+    <message>
+        <source>全升级准备</source>
+        <translation>Prepare All Update</translation>
+    </message>
+    <message>
+        <source>现场计划%1</source>
+        <translation>site plan %1</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>网络设置已发送（%1）：地址%2，掩码%3，网关%4，DHCP %5</source>
+        <translation>Network settings sent (%1): address %2, mask %3, gateway %4, DHCP %5</translation>
+    </message>
+    <message>
+        <source>网络设置</source>
+        <translation>network settings</translation>
+    </message>
+    <message>
+        <source>已发送复位</source>
+        <translation>Reset sent</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>reset</translation>
+    </message>
+    <message>
+        <source>已向局域网内所有设备发送复位</source>
+        <translation>Reset sent to every device on the LAN</translation>
+    </message>
+    <message>
+        <source>修复搜索：已向不应答搜索的设备发送复位</source>
+        <translation>Repair Search: reset sent to the devices that do not answer the search</translation>
+    </message>
+    <message>
+        <source>编码切换：%1 → %2</source>
+        <translation>Encoding switched: %1 → %2</translation>
+    </message>
+    <message>
+        <source>编码改为%1</source>
+        <translation>encoding %1</translation>
+    </message>
+    <message>
+        <source>固件升级%1（%2字节，MD5 %3）：%4</source>
+        <translation>Firmware update %1 (%2 bytes, MD5 %3): %4</translation>
+    </message>
+    <message>
+        <source>失败：%1</source>
+        <translation>failed: %1</translation>
+    </message>
+    <message>
+        <source>已更新</source>
+        <translation>updated</translation>
+    </message>
+    <message>
+        <source>升级失败</source>
+        <translation>update failed</translation>
+    </message>
+    <message>
+        <source>在%1应答</source>
+        <translation>answers at %1</translation>
+    </message>
+    <message>
+        <source>自复位后未应答</source>
+        <translation>has not answered since the reset</translation>
+    </message>
+    <message>
+        <source>自设置后未应答</source>
+        <translation>has not answered since the change</translation>
+    </message>
+    <message>
+        <source>自升级后未应答</source>
+        <translation>has not answered since the update</translation>
+    </message>
+</context>
 </TS>

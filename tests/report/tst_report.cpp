@@ -1,0 +1,381 @@
+// The visit record, the site report read back out of its PDF with poppler's
+// pdftotext and pdfinfo, and the question asked on closing. Nothing here opens
+// the protocol engine: the record is fed by hand.
+
+#include <QtTest>
+#include <QProcess>
+#include <QTranslator>
+
+#include <functional>
+
+#include "report/closequestion.h"
+#include "report/sitereport.h"
+#include "report/visitrecord.h"
+#include "resources/resources.h"
+#include "tests/report/samplevisit.h"
+
+using Action = std::function<void(VisitRecord &)>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+const QString Mac = QStringLiteral("00:1A:2B:3C:4D:5E");
+const QString OtherMac = QStringLiteral("00:1A:2B:3C:4D:60");
+const QDateTime At(QDate(2026, 12, 8), QTime(13, 38, 42));
+const NetSettings Factory{QStringLiteral("192.168.1.20"), QStringLiteral("255.255.255.0"), QStringLiteral("192.168.1.1"), false};
+const NetSettings Planned{QStringLiteral("10.20.5.14"), QStringLiteral("255.255.255.0"), QStringLiteral("10.20.5.1"), false};
+const QString Md5 = QStringLiteral("9e107d9d372bb6826bd81d3542a419d6");
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QStringLiteral("%1 failed: %2").arg(program, QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The text of the PDF as laid out on its pages, or of page `page` alone.
+QString pdfText(const QString &path, int page = 0)
+{
+    QStringList arguments{QStringLiteral("-layout")};
+    if (page > 0)
+        arguments << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+    return run(QStringLiteral("pdftotext"), arguments << path << QStringLiteral("-"));
+}
+
+QString pdfInfo(const QString &path, const QString &key)
+{
+    const QRegularExpression line(QStringLiteral("^%1:\\s*(.*)$").arg(key), QRegularExpression::MultilineOption);
+    return line.match(run(QStringLiteral("pdfinfo"), {path})).captured(1).trimmed();
+}
+
+// The first of parts that does not stand in text after the ones before it.
+QString firstOutOfOrder(const QString &text, const QStringList &parts)
+{
+    int from = 0;
+    for (const QString &part : parts) {
+        from = text.indexOf(part, from);
+        if (from < 0)
+            return part;
+        from += part.size();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // The report of record as name in the test's folder; empty when it was not written.
+    QString written(const VisitRecord &record, const QString &name, QPageSize::PageSizeId paper = QPageSize::A4)
+    {
+        SiteReport report(record, QStringLiteral("10.20.5.2"), QStringLiteral("eth0"));
+        report.setPaper(paper);
+        const QString path = dir.filePath(name);
+        return report.write(path, nullptr) ? path : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        initResources();
+        auto *english = new QTranslator(this);
+        QVERIFY(english->load(QStringLiteral(":/language/language/app_en_US.qm")));
+        QCoreApplication::installTranslator(english);
+        QVERIFY(dir.isValid());
+    }
+
+    void each_action_leaves_exactly_its_entry_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<QString>("done");   // the device row's few words
+        QTest::addColumn<bool>("changes");   // closing then asks for a report
+        using E = VisitEntry;
+        using S = VisitRecord::Since;
+        const auto row = [](const char *name, Action action, E::Kind kind, const QString &mac, const char *words,
+                            bool failed, const char *done, bool changes) {
+            QTest::newRow(name) << action << int(kind) << mac << QString(words) << failed << QString(done) << changes;
+        };
+        row("network config", [](VisitRecord &r) { r.networkSent(Mac, VisitRecord::Source::NetworkConfig, Factory, Planned); },
+            E::Network, Mac, "Network settings sent (Network Config): address 192.168.1.20 → 10.20.5.14, mask 255.255.255.0, "
+                             "gateway 192.168.1.1 → 10.20.5.1, DHCP off", false, "network settings", true);
+        row("prepare all update, to DHCP", [](VisitRecord &r) {
+                r.networkSent(Mac, VisitRecord::Source::PrepareAllUpdate, Factory, {"192.168.147.2", "255.255.0.0", "192.168.1.1", true});
+            },
+            E::Network, Mac, "Network settings sent (Prepare All Update): address 192.168.1.20 → 192.168.147.2, "
+                             "mask 255.255.255.0 → 255.255.0.0, gateway 192.168.1.1, DHCP off → on", false, "network settings", true);
+        row("site plan", [](VisitRecord &r) { r.networkSent(Mac, VisitRecord::Source::SitePlan, Planned, Planned, "floor-2.csv"); },
+            E::Network, Mac, "Network settings sent (site plan floor-2.csv): address 10.20.5.14, mask 255.255.255.0, "
+                             "gateway 10.20.5.1, DHCP off", false, "network settings", true);
+        row("reset", [](VisitRecord &r) { r.resetSent(Mac); }, E::Reset, Mac, "Reset sent", false, "reset", true);
+        row("LAN reset", [](VisitRecord &r) { r.lanResetSent(); }, E::LanReset, QString(),
+            "Reset sent to every device on the LAN", false, "", true);
+        row("repair search", [](VisitRecord &r) { r.repairSearchSent(); }, E::RepairSearch, QString(),
+            "Repair Search: reset sent to the devices that do not answer the search", false, "", true);
+        row("encoding", [](VisitRecord &r) { r.encodingSent(Mac, VisitRecord::Encoding::H264, VisitRecord::Encoding::H265); },
+            E::Encoding, Mac, "Encoding switched: H.264 → H.265", false, "encoding H.265", true);
+        row("update installed", [](VisitRecord &r) { r.updateEnded(Mac, "fw-3.4.0.bin", 24117248, Md5, QString()); }, E::Update,
+            Mac, "Firmware update fw-3.4.0.bin (24,117,248 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): updated", false,
+            "updated", true);
+        row("update failed", [](VisitRecord &r) { r.updateEnded(Mac, "fw.bin", 512, Md5, "did not connect back within 120 s"); },
+            E::Update, Mac, "Firmware update fw.bin (512 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): failed: did not "
+                            "connect back within 120 s", true, "update failed", true);
+        row("answers", [](VisitRecord &r) { r.answersAt(Mac, "10.20.5.14"); }, E::FollowUp, Mac, "answers at 10.20.5.14",
+            false, "", false);
+        row("silent since reset", [](VisitRecord &r) { r.notAnswered(Mac, S::Reset); }, E::FollowUp, Mac,
+            "has not answered since the reset", true, "", false);
+        row("silent since change", [](VisitRecord &r) { r.notAnswered(Mac, S::Change); }, E::FollowUp, Mac,
+            "has not answered since the change", true, "", false);
+        row("silent since update", [](VisitRecord &r) { r.notAnswered(Mac, S::Update); }, E::FollowUp, Mac,
+            "has not answered since the update", true, "", false);
+    }
+
+    void each_action_leaves_exactly_its_entry()
+    {
+        QFETCH(Action, action);
+        QFETCH(int, kind);
+        QFETCH(QString, mac);
+        QFETCH(QString, words);
+        QFETCH(bool, failed);
+        QFETCH(QString, done);
+        QFETCH(bool, changes);
+        VisitRecord record([] { return At; });
+        action(record);
+        QCOMPARE(record.entries().size(), size_t(1));
+        const VisitEntry &entry = record.entries().front();
+        QCOMPARE(entry.time, At);
+        QCOMPARE(int(entry.kind), kind);
+        QCOMPARE(entry.mac, mac);
+        QCOMPARE(entry.words, words);
+        QCOMPARE(entry.failed, failed);
+        const VisitDevice *device = record.device(Mac);
+        QCOMPARE(device ? device->done.join(", ") : QString(), done);
+        QCOMPARE(record.hasUnsavedChanges(), changes);
+        record.markSaved();
+        QVERIFY(!record.hasUnsavedChanges());
+    }
+
+    void the_oldest_entries_go_past_the_bound_data()
+    {
+        QTest::addColumn<int>("beyond");
+        QTest::addColumn<QDateTime>("oldestKept");
+        // The clock's first reading starts the visit; entry k is made at At + k s.
+        QTest::newRow("at the bound") << 0 << At.addSecs(1);
+        QTest::newRow("one past") << 1 << At.addSecs(2);
+        QTest::newRow("seven past") << 7 << At.addSecs(8);
+    }
+
+    void the_oldest_entries_go_past_the_bound()
+    {
+        QFETCH(int, beyond);
+        QFETCH(QDateTime, oldestKept);
+        VisitRecord record([n = 0]() mutable { return At.addSecs(n++); });
+        for (int i = 0; i < 100000 + beyond; ++i)
+            record.lanResetSent();
+        QCOMPARE(record.entries().size(), size_t(100000));
+        QCOMPARE(record.dropped(), qint64(beyond));
+        QCOMPARE(record.entries().front().time, oldestKept);
+        QCOMPARE(record.entries().back().time, At.addSecs(100000 + beyond));
+    }
+
+    void a_device_keeps_its_first_look_beside_the_latest()
+    {
+        VisitRecord record([] { return At; });
+        Dev dhcp = SampleVisit::device(Mac, "10.20.5.99", "10.20.5.1", "V3.4.0", false);
+        dhcp.info.ipMode = 0;   // how a device says it takes its address by DHCP
+        record.saw(SampleVisit::device(Mac, "192.168.1.20", "192.168.1.1", "V3.2.1", true));
+        record.saw(SampleVisit::device(OtherMac, "192.168.1.21", "192.168.1.1", "V3.2.1", true));
+        record.saw(dhcp);
+
+        const auto look = [](const NetSettings &n, const QString &version) {
+            return QStringList{n.ip, n.mask, n.gateway, n.dhcp ? "DHCP" : "static", version}.join(' ');
+        };
+        const VisitDevice &device = record.devices().at(0);
+        QCOMPARE(device.mac, Mac);
+        QCOMPARE(look(device.first, device.firstVersion), QStringLiteral("192.168.1.20 255.255.255.0 192.168.1.1 static V3.2.1"));
+        QCOMPARE(look(device.now, device.version), QStringLiteral("10.20.5.99 255.255.255.0 10.20.5.1 DHCP V3.4.0"));
+        QCOMPARE(device.online, false);
+        QCOMPARE(record.devices().at(1).mac, OtherMac);
+        QVERIFY(!record.hasUnsavedChanges());   // searching changes nothing on a device
+    }
+
+    void report_shows_devices_changes_and_failures_in_order()
+    {
+        VisitRecord record([at = QDateTime(QDate(2026, 12, 8), QTime(9, 0, 0))]() mutable {
+            return std::exchange(at, at.addSecs(60));
+        });
+        record.saw(SampleVisit::device(Mac, "192.168.1.20", "192.168.1.1", "V3.2.1", true));
+        record.saw(SampleVisit::device(OtherMac, "192.168.1.21", "192.168.1.1", "V3.2.1", true));
+        record.setLabel(Mac, QStringLiteral("大门 Gate"));
+        record.networkSent(Mac, VisitRecord::Source::NetworkConfig, Factory, Planned);
+        record.answersAt(Mac, "10.20.5.14");
+        record.updateEnded(Mac, "fw.bin", 512, Md5, QString());
+        record.saw(SampleVisit::device(Mac, "10.20.5.14", "10.20.5.1", "V3.4.0", true));
+        record.updateEnded(OtherMac, "fw.bin", 512, Md5, "did not connect back within 120 s");
+        record.saw(SampleVisit::device(OtherMac, "192.168.1.21", "192.168.1.1", "V3.2.1", false));
+
+        const QString path = written(record, QStringLiteral("short.pdf"));
+        QCOMPARE(firstOutOfOrder(pdfText(path), {"Site report", "Visit: 2026-12-08 09:00 to 09:05",
+                                        "This computer: 10.20.5.2 (eth0)", "Devices found: 2, of which 1 online",
+                                        "Actions: 4, failed: 1",
+                                        // the device table
+                                        "大门 Gate", Mac, "192.168.1.20 → 10.20.5.14", "255.255.255.0",
+                                        "192.168.1.1 → 10.20.5.1", "V3.2.1 → V3.4.0", "online",
+                                        "network settings, updated", OtherMac, "192.168.1.21", "V3.2.1", "offline",
+                                        "update failed",
+                                        // the actions
+                                        "Actions in time order", "09:01:00", Mac,
+                                        "Network settings sent (Network Config): address 192.168.1.20 → 10.20.5.14",
+                                        "09:02:00", "answers at 10.20.5.14", "09:03:00", "fw.bin (512 bytes", "updated",
+                                        "09:04:00", OtherMac, "failed: did not connect back within 120 s",
+                                        // and the failures again, on a page of their own
+                                        "Page 1 of 2", "Failures and their reasons (1)", "09:04:00", OtherMac,
+                                        "192.168.1.21", "failed: did not connect back", "Page 2 of 2"}),
+                 QString());
+        QCOMPARE(pdfInfo(path, QStringLiteral("Pages")), QStringLiteral("2"));
+    }
+
+    void report_paper_follows_the_locale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("pageSize");
+        QTest::newRow("United States") << "en_US" << "792 x 612 pts (letter)";
+        QTest::newRow("United Kingdom") << "en_GB" << "842 x 595 pts (A4)";
+        QTest::newRow("China") << "zh_CN" << "842 x 595 pts (A4)";
+    }
+
+    void report_paper_follows_the_locale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, pageSize);
+        const QString path = written(VisitRecord([] { return At; }), locale + ".pdf", SiteReport::paperFor(QLocale(locale)));
+        QCOMPARE(pdfInfo(path, QStringLiteral("Page size")), pageSize);
+    }
+
+    // Every page after the first goes on with a table under its header row,
+    // and its footer counts the pages the file has.
+    void long_report_repeats_table_headers_and_counts_its_pages()
+    {
+        VisitRecord record(SampleVisit::steppingClock());
+        SampleVisit::fill(record, 40);
+        const QString path = written(record, QStringLiteral("long.pdf"));
+        const int pages = pdfInfo(path, QStringLiteral("Pages")).toInt();
+        QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));
+        // What each page after the first opens with.
+        const QMap<QString, QString> tables{
+            {"Label MAC address IP address Subnet mask Gateway Version State Done on this visit", "devices"},
+            {"Time Device Action", "actions"}, {"Actions in time order Time Device Action", "actions"},
+            {"Failures and their reasons (6) Time Device IP address Reason", "failures"}};
+        QStringList opening;
+        for (int page = 2; page <= pages; ++page) {
+            const QString text = pdfText(path, page).simplified();
+            QVERIFY2(text.endsWith(QStringLiteral("Page %1 of %2").arg(page).arg(pages)), qPrintable(text.right(40)));
+            const auto table = std::find_if(tables.keyBegin(), tables.keyEnd(), [&](const QString &head) { return text.startsWith(head); });
+            opening << (table == tables.keyEnd() ? text.left(60) : tables.value(*table));
+        }
+        // However many pages each table takes, each goes on under its header.
+        opening.erase(std::unique(opening.begin(), opening.end()), opening.end());
+        QCOMPARE(opening, QStringList({"devices", "actions", "failures"}));
+    }
+
+    void unwritable_path_gives_the_reason_and_leaves_no_file_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("folder is a file") << "plain";
+    }
+
+    void unwritable_path_gives_the_reason_and_leaves_no_file()
+    {
+        QFETCH(QString, folder);
+        QTemporaryDir here;
+        QFile plain(here.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString path = here.filePath(folder + QStringLiteral("/report.pdf"));
+
+        const VisitRecord record([] { return At; });
+        QString whyNot;
+        QVERIFY(!SiteReport(record, QStringLiteral("10.20.5.2"), QStringLiteral("eth0")).write(path, &whyNot));
+        QVERIFY2(whyNot.startsWith(QStringLiteral("Could not write %1: ").arg(QDir::toNativeSeparators(path))),
+                 qPrintable(whyNot));
+        QVERIFY2(whyNot.size() > QStringLiteral("Could not write %1: ").arg(path).size(), "the system's reason is missing");
+        QCOMPARE(QDir(here.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("plain")});
+    }
+
+    void default_file_name_carries_the_day_and_minute_data()
+    {
+        QTest::addColumn<QDateTime>("at");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("afternoon") << At << "site-report-2026-12-08-1338.pdf";
+        QTest::newRow("early, one digit each") << QDateTime(QDate(2027, 1, 2), QTime(4, 5, 59)) << "site-report-2027-01-02-0405.pdf";
+    }
+
+    void default_file_name_carries_the_day_and_minute()
+    {
+        QFETCH(QDateTime, at);
+        QFETCH(QString, name);
+        QCOMPARE(SiteReport::defaultFileName(at), name);
+    }
+
+    void close_question_reads_in_english()
+    {
+        CloseQuestion question;
+        const QMap<QString, QString> shown{{"label_title", "Site report"}, {"label_question", "Save a site report before closing?"},
+                                           {"pushButton_save", "Save report…"}, {"pushButton_discard", "Close without report"},
+                                           {"pushButton_cancel", "Cancel"}};
+        for (auto text = shown.cbegin(); text != shown.cend(); ++text)
+            QCOMPARE(question.findChild<QWidget *>(text.key())->property("text").toString(), text.value());
+    }
+
+    void close_question_raises_one_signal_per_choice_data()
+    {
+        QTest::addColumn<QString>("control");   // empty: the Escape key
+        QTest::addColumn<QByteArray>("choice");
+        QTest::newRow("save") << "pushButton_save" << QByteArray(SIGNAL(saveReportMsg()));
+        QTest::newRow("close without") << "pushButton_discard" << QByteArray(SIGNAL(closeWithoutReportMsg()));
+        QTest::newRow("cancel") << "pushButton_cancel" << QByteArray(SIGNAL(cancelMsg()));
+        QTest::newRow("close label") << "label_close" << QByteArray(SIGNAL(cancelMsg()));
+        QTest::newRow("Escape") << QString() << QByteArray(SIGNAL(cancelMsg()));
+    }
+
+    void close_question_raises_one_signal_per_choice()
+    {
+        QFETCH(QString, control);
+        QFETCH(QByteArray, choice);
+        QWidget window;
+        window.resize(931, 600);
+        auto *question = new CloseQuestion(&window);
+        question->centerInParent();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        QMap<QByteArray, QSharedPointer<QSignalSpy>> spies;
+        for (const char *signal : {SIGNAL(saveReportMsg()), SIGNAL(closeWithoutReportMsg()), SIGNAL(cancelMsg()), SIGNAL(closeMsg())})
+            spies.insert(signal, QSharedPointer<QSignalSpy>::create(question, signal));
+        if (control.isEmpty()) {
+            QVERIFY(question->focusWidget());
+            QTest::keyClick(question->focusWidget(), Qt::Key_Escape);
+        } else {
+            QWidget *pressed = question->findChild<QWidget *>(control);
+            QTest::mouseClick(pressed, Qt::LeftButton, {}, pressed->rect().center());
+        }
+        for (auto spy = spies.cbegin(); spy != spies.cend(); ++spy) {
+            const int expected = spy.key() == choice || spy.key() == SIGNAL(closeMsg()) ? 1 : 0;
+            QVERIFY2(spy.value()->size() == expected, spy.key().constData());
+        }
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
