@@ -40,6 +40,7 @@ void CommandFeedback::followUp()
         finish();
         return;
     }
+    emit followedUpMsg(false);
     engine->search();
     timer.start(followUps.at(nextFollowUp) - elapsedMs);
 }
@@ -62,6 +63,9 @@ void CommandFeedback::answered(int row)
 void CommandFeedback::finish()
 {
     timer.stop();
+    emit followedUpMsg(true);
+    for (const QString &mac : qAsConst(watched))
+        emit outcomeMsg(mac, answeredAt.value(mac), kind);
     if (watched.size() == 1) {
         const QString mac = watched.first();
         if (answeredAt.contains(mac))

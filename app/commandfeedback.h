@@ -30,6 +30,12 @@ public:
     // When the tool searches by itself after a command, in ms from the command.
     void setFollowUps(const QList<int> &ms);
 
+signals:
+    // A follow-up search is due (last: the follow-ups are over).
+    void followedUpMsg(bool last);
+    // At the end, for each device followed: where it answers, or an empty ip.
+    void outcomeMsg(const QString &mac, const QString &ip, CommandFeedback::Kind kind);
+
 private slots:
     void answered(int row);
     void followUp();

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QUrl>
@@ -11,6 +14,13 @@
 #include <cstdlib>
 
 #include "app/commandfeedback.h"
+#include "plan/addressrangeform.h"
+#include "plan/dryrun.h"
+#include "plan/plandryrun.h"
+#include "plan/siteplan.h"
+#include "protocol/localip.h"
+#include "report/closequestion.h"
+#include "report/sitereport.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "registry/dev.h"
@@ -93,6 +103,20 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, &DevList::countsMsg, ui->label_count, &QLabel::setText);
     connect(devList, &DevList::statusMsg, ui->label_feedback, &QLabel::setText);
     connect(devList, SIGNAL(openConfigMsg()), this, SLOT(openNetConfig()));
+    connect(devList, SIGNAL(importPlanMsg()), this, SLOT(importPlan()));
+    connect(devList, SIGNAL(siteReportMsg()), this, SLOT(chooseSiteReport()));
+    connect(engine, &Connect::networkChangeMsg, this, &Searcher::recordNetworkChange);
+    connect(engine, &Connect::allIpSentMsg, this, [this] { networkSource = VisitRecord::Source::NetworkConfig; });
+    connect(devs, &Devs::loadDevMsg, this, [this](int row) {
+        if (const Dev *dev = devs->getDevList().value(row))
+            visit.saw(*dev);
+    });
+    connect(feedback, &CommandFeedback::outcomeMsg, this, [this](const QString &mac, const QString &ip, CommandFeedback::Kind kind) {
+        if (!ip.isEmpty())
+            visit.answersAt(mac, ip);
+        else
+            visit.notAnswered(mac, kind == CommandFeedback::Reset ? VisitRecord::Since::Reset : VisitRecord::Since::Change);
+    });
     ui->widget_header->setMovesWindowBySystem(true);
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
@@ -185,8 +209,30 @@ void Searcher::minize()
 
 int Searcher::close()
 {
+    // Asked once: what was changed on the devices is owed to the customer.
+    if (visit.hasUnsavedChanges() && !closeQuestion) {
+        reopen(closeQuestion, SLOT(closeCloseQuestion()))->centerInParent();
+        connect(closeQuestion, &CloseQuestion::saveReportMsg, this, [this] {
+            const QString path = QFileDialog::getSaveFileName(
+                this, tr("现场报告"), QDir::home().filePath(SiteReport::defaultFileName(QDateTime::currentDateTime())),
+                tr("PDF文件 (*.pdf)"));
+            if (!path.isEmpty() && saveSiteReport(path))
+                close();
+        });
+        connect(closeQuestion, &CloseQuestion::closeWithoutReportMsg, this, [this] {
+            visit.markSaved();
+            close();
+        });
+        closeQuestion->show();
+        return 0;
+    }
     emit closeMsg();
     std::exit(0);
+}
+
+void Searcher::closeCloseQuestion()
+{
+    discard(closeQuestion);
 }
 
 void Searcher::openFileWindow()
@@ -425,6 +471,7 @@ void Searcher::moreReset()
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
     moreResetDialog->whenConfirmed([this] {
         engine->resetAll();
+        visit.lanResetSent();
         QStringList macs;
         for (const Dev *dev : devs->getDevList())
             macs << dev->mac();
@@ -439,6 +486,7 @@ void Searcher::resetSelected()
     if (!dev)
         return;
     engine->reset();
+    visit.resetSent(dev->mac());
     feedback->watch(tr("已向%1发送复位").arg(dev->ip()), {dev->mac()}, CommandFeedback::Reset);
 }
 
@@ -459,31 +507,141 @@ void Searcher::moreupdate()
         engine->startAllUpdate(ui->lineEdit_fileAddress->text());
 }
 
-// Every online device restarts with a new address: the installer sees first
-// how many and which range, and Cancel sends nothing.
+// Every online device (or the rows picked) restarts with a new address: the
+// installer sees first the range, each device's address in the list and what
+// the numbering skips, and nothing is sent before "Set addresses".
 void Searcher::allSetIp()
 {
-    QStringList addresses;
-    QStringList macs;
-    for (const AddressAssignment &assignment : engine->planAllIp()) {
-        if (!assignment.ip.isEmpty()) {
-            addresses << assignment.ip;
-            macs << assignment.dev->mac();
+    const LocalAddress presented = engine->localAddress();
+    const AddressRange offered = lastRange.value_or(AddressRange::defaultsFor(presented.address, LocalIp::prefixLength(presented)));
+    // One row picked is only the current row; several are the installer's choice.
+    QList<int> picked = devList->selectedDevRows();
+    if (picked.size() < 2)
+        picked.clear();
+    const auto plan = [this, picked](const AddressRange &range) {
+        return range.plan(devs->getDevList(), picked, engine->getLocalIp());
+    };
+    reopen(rangeForm, SLOT(closeRangeForm()))->centerInParent();
+    connect(rangeForm, &AddressRangeForm::planMsg, this, [this](const AddressPlan &shown) {
+        QHash<QString, QString> ips;
+        for (const PlannedAddress &planned : shown.assigned)
+            ips.insert(planned.dev->mac(), planned.ip.isEmpty() ? tr("无") : planned.ip);
+        devList->showAssigned(ips);
+    });
+    connect(rangeForm, &AddressRangeForm::confirmMsg, this, [this, plan](const AddressRange &range) {
+        lastRange = range;
+        const AddressPlan confirmed = plan(range);
+        for (const PlannedAddress &planned : confirmed.assigned) {
+            // Past the subnet's last host there is no address left; such a
+            // device keeps its own rather than get a broadcast or foreign one.
+            if (planned.ip.isEmpty())
+                debugBus->debug(QStringLiteral("[E]no free address for:") + planned.dev->mac(), AdminService::Error);
         }
-    }
-    QString question = tr("没有在线设备需要分配地址");
-    if (addresses.size() == 1)
-        question = tr("为1台在线设备分配地址%1？").arg(addresses.first());
-    else if (addresses.size() > 1)
-        question = tr("为%1台在线设备分配地址%2至%3？").arg(addresses.size()).arg(addresses.first(), addresses.last());
-    reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
-    moreResetDialog->ask(tr("全升级准备"), question, [this, macs] {
-        if (macs.isEmpty())
-            return;
-        engine->setAllIp();
+        const QList<NetworkChange> changes = range.changes(confirmed);
+        QStringList macs;
+        for (const NetworkChange &change : changes)
+            macs << change.mac;
+        networkSource = VisitRecord::Source::PrepareAllUpdate;
+        engine->setAllIp(changes);
         feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
     });
-    moreResetDialog->show();
+    rangeForm->setUp(offered, plan);
+    rangeForm->show();
+}
+
+void Searcher::closeRangeForm()
+{
+    devList->showAssigned({});
+    discard(rangeForm);
+}
+
+void Searcher::importPlan()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("导入计划"), QDir::homePath(), tr("CSV文件 (*.csv)"));
+    if (!path.isEmpty())
+        openPlan(path);
+}
+
+void Searcher::openPlan(const QString &path)
+{
+    // A file past the bound is refused for its size without reading it all.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ui->label_feedback->setText(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    const SitePlan plan = SitePlan::read(file.read(SitePlan::MaxBytes + 1));
+    if (plan.isRefused()) {
+        ui->label_feedback->setText(tr("%1不是计划：%2").arg(QFileInfo(path).fileName(), plan.refusalText()));
+        return;
+    }
+    planName = QFileInfo(path).fileName();
+    reopen(planDryRun, SLOT(closePlanDryRun()))->centerInParent();
+    planDryRun->setRows(DryRun::rows(plan.lines, devs->getDevList(), engine->getLocalIp()));
+    connect(planDryRun, &PlanDryRun::applyMsg, this, [this, plan] {
+        QHash<QString, QString> labels;
+        for (const PlanLine &line : plan.lines) {
+            if (!line.label.isEmpty()) {
+                labels.insert(line.mac, line.label);
+                visit.setLabel(line.mac, line.label);
+            }
+        }
+        devList->addLabels(labels);
+        const QList<NetworkChange> changes = DryRun::networkChanges(planDryRun->rows());
+        QStringList macs;
+        for (const NetworkChange &change : changes)
+            macs << change.mac;
+        networkSource = VisitRecord::Source::SitePlan;
+        engine->setAllIp(changes);
+        feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
+        // Each follow-up search moves the rows on; the last says who did not come back.
+        connect(feedback, &CommandFeedback::followedUpMsg, planDryRun, [this](bool last) {
+            QList<DryRunRow> rows = planDryRun->rows();
+            DryRun::followUp(rows, devs->getDevList(), last);
+            planDryRun->setRows(rows);
+            ui->label_feedback->setText(DryRun::summary(rows));
+        });
+    });
+    planDryRun->show();
+}
+
+void Searcher::closePlanDryRun()
+{
+    if (planDryRun)
+        disconnect(feedback, &CommandFeedback::followedUpMsg, planDryRun, nullptr);
+    discard(planDryRun);
+}
+
+void Searcher::recordNetworkChange(const NetworkChange &change)
+{
+    NetSettings before;
+    for (const Dev *dev : devs->getDevList()) {
+        if (dev->mac() == change.mac)
+            before = VisitRecord::settingsOf(*dev);
+    }
+    visit.networkSent(change.mac, networkSource, before, {change.ip, change.mask, change.gateway, change.dhcp},
+                      networkSource == VisitRecord::Source::SitePlan ? planName : QString());
+}
+
+void Searcher::chooseSiteReport()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("现场报告"), QDir::home().filePath(SiteReport::defaultFileName(QDateTime::currentDateTime())), tr("PDF文件 (*.pdf)"));
+    if (!path.isEmpty())
+        saveSiteReport(path);
+}
+
+bool Searcher::saveSiteReport(const QString &path)
+{
+    const LocalAddress presented = engine->localAddress();
+    QString whyNot;
+    if (!SiteReport(visit, presented.address.toString(), presented.interfaceName).write(path, &whyNot)) {
+        ui->label_feedback->setText(whyNot);
+        return false;
+    }
+    visit.markSaved();
+    ui->label_feedback->setText(SiteReport::savedText(path));
+    return true;
 }
 
 void Searcher::cleanList()
@@ -494,5 +652,6 @@ void Searcher::cleanList()
 void Searcher::resetFail()
 {
     engine->resetFailSearch();
+    visit.repairSearchSent();
     feedback->watch(tr("已向96个地址发送复位"), {}, CommandFeedback::Reset);
 }

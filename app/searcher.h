@@ -5,7 +5,16 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
+#include "plan/addressrange.h"
+#include "report/visitrecord.h"
+
 class Admin;
+class AddressRangeForm;
+class CloseQuestion;
+class PlanDryRun;
+struct NetworkChange;
 class CommandFeedback;
 class AdminService;
 class Connect;
@@ -79,8 +88,19 @@ public slots:
     void netEditSent();
     void resetSelected();
 
+    // Reads a site plan and shows its dry run; nothing is sent before Apply.
+    void openPlan(const QString &path);
+    // Writes the site report there; false, with the reason in the status strip, when it could not.
+    bool saveSiteReport(const QString &path);
+
 private slots:
     void openNetConfig();
+    void importPlan();
+    void chooseSiteReport();
+    void closeRangeForm();
+    void closePlanDryRun();
+    void closeCloseQuestion();
+    void recordNetworkChange(const NetworkChange &change);
 
 private:
     // Opening a dialog replaces the one of its kind: the old one goes, a new
@@ -122,6 +142,14 @@ private:
     Admin *admin = nullptr;
     MoreReset *moreResetDialog = nullptr;
     CommandFeedback *feedback = nullptr;   // the status strip's word on commands devices never acknowledge
+    AddressRangeForm *rangeForm = nullptr;
+    std::optional<AddressRange> lastRange;   // what the installer confirmed, for the rest of the run
+    PlanDryRun *planDryRun = nullptr;
+    QString planName;
+    CloseQuestion *closeQuestion = nullptr;
+    // What was done on this visit, for the site report.
+    VisitRecord visit;
+    VisitRecord::Source networkSource = VisitRecord::Source::NetworkConfig;
     QString version;
     Video *video = nullptr;
     AdminService *debugBus = nullptr;

@@ -141,3 +141,14 @@ AddressPlan AddressRange::plan(const QList<Dev *> &devices, const QList<int> &se
     }
     return plan;
 }
+
+QList<NetworkChange> AddressRange::changes(const AddressPlan &plan) const
+{
+    const Texts settings = texts();
+    QList<NetworkChange> list;
+    for (const PlannedAddress &planned : plan.assigned) {
+        if (!planned.ip.isEmpty() && !planned.alreadyThere)
+            list.append({planned.dev->mac(), planned.ip, settings[Mask], settings[Gateway], settings[Dns], false});
+    }
+    return list;
+}

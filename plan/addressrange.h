@@ -9,6 +9,8 @@
 #include <array>
 #include <optional>
 
+#include "protocol/networkchange.h"
+
 struct Dev;
 
 // One device that "Prepare All Update" numbers, and the address it is to get;
@@ -63,6 +65,9 @@ public:
     // then taken, as are offline devices' addresses, the gateway, the DNS
     // server and this computer's address.
     AddressPlan plan(const QList<Dev *> &devices, const QList<int> &selectedRows, const QHostAddress &self) const;
+    // The settings the plan sends: a static address in this range for each
+    // device that gets one and does not hold it already.
+    QList<NetworkChange> changes(const AddressPlan &plan) const;
 
 private:
     quint32 lastHost() const { return (first | ~mask) - 1; }

@@ -188,6 +188,16 @@ int DryRun::changes(const QList<DryRunRow> &rows)
     return int(std::count_if(rows.cbegin(), rows.cend(), [](const DryRunRow &row) { return row.state == DryRunRow::WillChange; }));
 }
 
+QList<NetworkChange> DryRun::networkChanges(const QList<DryRunRow> &rows)
+{
+    QList<NetworkChange> list;
+    for (const DryRunRow &row : rows) {
+        if (row.state == DryRunRow::WillChange)
+            list.append({row.mac, row.ip, row.mask, row.gateway, row.dns, row.dhcp});
+    }
+    return list;
+}
+
 void DryRun::followUp(QList<DryRunRow> &rows, const QList<Dev *> &devices, bool lastSearch)
 {
     const QHash<QString, const Dev *> online = byMac(devices, true);

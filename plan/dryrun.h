@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "protocol/networkchange.h"
+
 struct Dev;
 struct PlanLine;
 
@@ -46,6 +48,8 @@ public:
     static QList<DryRunRow> rows(const QList<PlanLine> &lines, const QList<Dev *> &devices, const QHostAddress &self);
     // Rows that will change: what Apply sends, in plan order.
     static int changes(const QList<DryRunRow> &rows);
+    // What Apply sends: the settings of each row that will change, in plan order.
+    static QList<NetworkChange> networkChanges(const QList<DryRunRow> &rows);
     // Moves the rows that will change on to "answers at" where the device
     // answered the last search at its planned address (with DHCP: anywhere),
     // and, after the last follow-up search, the others to "has not answered at".

@@ -1,7 +1,6 @@
 #include "connect.h"
 
 #include <QElapsedTimer>
-#include <QSet>
 #include <QUdpSocket>
 
 #include <cstring>
@@ -25,11 +24,11 @@ constexpr int DatagramsPerChunk = 64;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
-// The last host address of 192.168.147.0/24 that "Prepare All Update" hands out,
-// and the settings every device gets with its address.
-constexpr int LastAssignableHost = 254;
-const char AssignedMask[] = "255.255.255.0";
-const char AssignedGateway[] = "192.168.147.1";   // also the DNS server
+// Every device hears every broadcast, also the settings meant for the others.
+// A camera's network stack may hold only a few dozen datagrams while it is
+// busy encoding; at one every 10 ms (100 a second) none of them runs over,
+// and a site of 250 devices still has its new addresses in 2.5 s.
+constexpr int NetworkChangeIntervalMs = 10;
 
 LocalAddress pick(const QList<LocalAddress> &candidates, const LocalAddress &chosen)
 {
@@ -69,6 +68,9 @@ Connect::Connect(QObject *parent)
     // The tick runs only while automatic search is on, so an idle tool sleeps.
     connect(&autoSearchTimer, SIGNAL(timeout()), this, SLOT(autoSearch()));
     autoSearchTimer.setInterval(10000);
+    networkChangeTimer.setSingleShot(true);
+    networkChangeTimer.setInterval(NetworkChangeIntervalMs);
+    connect(&networkChangeTimer, SIGNAL(timeout()), this, SLOT(sendNextNetworkChange()));
 }
 
 Connect::~Connect()
@@ -306,19 +308,19 @@ void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, 
 
 // ---- Device commands ----
 
-void Connect::sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
-                             const QString &dns, bool dhcp)
+void Connect::sendSetNetwork(const NetworkChange &change)
 {
     // A fresh record: the device recognises the command by its mac alone.
     msg_broadcast_t record = Wire::emptyRecord();
-    std::memcpy(record.mac, target.mac, sizeof record.mac);
-    Wire::writeText(record.ip, ip);
-    Wire::writeText(record.mask, mask);
-    Wire::writeText(record.gateway, gateway);
-    Wire::writeText(record.dns, dns);
-    record.dhcp = dhcp ? 1 : 0;
+    Wire::writeText(record.mac, change.mac);
+    Wire::writeText(record.ip, change.ip);
+    Wire::writeText(record.mask, change.mask);
+    Wire::writeText(record.gateway, change.gateway);
+    Wire::writeText(record.dns, change.dns);
+    record.dhcp = change.dhcp ? 1 : 0;
     const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::SET_NETWORK, Wire::RecordSize), record);
     sendToSearchPort(bytes.constData(), bytes.size());
+    emit networkChangeMsg(change);
 }
 
 void Connect::changeNet(QString ip, QString mask, QString gateway, QString dns, bool dhcp)
@@ -326,59 +328,28 @@ void Connect::changeNet(QString ip, QString mask, QString gateway, QString dns, 
     Dev *dev = Devs::instance()->getSelected();
     if (!dev)
         return;
-    sendSetNetwork(dev->info, ip, mask, gateway, dns, dhcp);
+    sendSetNetwork({dev->mac(), ip, mask, gateway, dns, dhcp});
     emit sendNetEditMsg();
     AdminService::instance()->debug(QStringLiteral("[S]change net to:") + ip, AdminService::Sent);
 }
 
-QList<AddressAssignment> Connect::planAllIp() const
+void Connect::setAllIp(const QList<NetworkChange> &changes)
 {
-    const QString subnet = QStringLiteral("192.168.147.");
-    // Numbers that would clash: the gateway, this computer, and devices that
-    // are offline now but keep their address when they come back.
-    QSet<int> taken{1};
-    const auto takeIfInSubnet = [&](const QString &ip) {
-        if (ip.startsWith(subnet))
-            taken.insert(ip.mid(subnet.size()).toInt());
-    };
-    takeIfInSubnet(getLocalIp().toString());
-    const QList<Dev *> devices = Devs::instance()->getDevList();
-    for (const Dev *dev : devices) {
-        if (dev->online < 1)
-            takeIfInSubnet(dev->ip());
-    }
-    QList<AddressAssignment> plan;
-    int host = 2;
-    for (Dev *dev : devices) {
-        if (dev->online < 1)
-            continue;
-        while (taken.contains(host))
-            ++host;
-        AddressAssignment assignment;
-        assignment.dev = dev;
-        if (host <= LastAssignableHost) {
-            assignment.ip = subnet + QString::number(host++);
-            assignment.alreadyThere = dev->ip() == assignment.ip && dev->mask() == QLatin1String(AssignedMask)
-                                      && dev->gateway() == QLatin1String(AssignedGateway) && !dev->info.dhcp;
-        }
-        plan.append(assignment);
-    }
-    return plan;
+    networkChanges += changes;
+    if (!networkChangeTimer.isActive())
+        sendNextNetworkChange();
 }
 
-void Connect::setAllIp()
+void Connect::sendNextNetworkChange()
 {
-    for (const AddressAssignment &assignment : planAllIp()) {
-        if (assignment.ip.isEmpty()) {
-            // Past .254 there is no host address left; such a device keeps its
-            // address rather than get a broadcast or foreign one.
-            AdminService::instance()->debug(QStringLiteral("[E]no free address for:") + assignment.dev->mac(), AdminService::Error);
-        } else if (!assignment.alreadyThere) {
-            sendSetNetwork(assignment.dev->info, assignment.ip, QLatin1String(AssignedMask), QLatin1String(AssignedGateway),
-                           QLatin1String(AssignedGateway), false);
-        }
+    if (networkChanges.isEmpty()) {
+        networkChangeTimer.stop();
+        search();   // the devices answer at their new addresses
+        emit allIpSentMsg();
+        return;
     }
-    search();
+    sendSetNetwork(networkChanges.takeFirst());
+    networkChangeTimer.start();
 }
 
 // The record as given, then 276 zero bytes.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "protocol/localipcache.h"
+#include "protocol/networkchange.h"
 #include "protocol/wire.h"
 #include "registry/dev.h"
 #include "update/commpackhead.h"
@@ -23,15 +24,6 @@ class DatagramReader;
 class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
-
-// One online device of "Prepare All Update" and the address it is to get;
-// an empty ip when the subnet has no free address left for it.
-struct AddressAssignment
-{
-    Dev *dev = nullptr;
-    QString ip;
-    bool alreadyThere = false;   // the device holds that address already: nothing is sent
-};
 
 // One device that connected back to the update server.
 struct UpdateClient
@@ -107,10 +99,10 @@ public:
 
     // Device commands; the ones on the selected device do nothing without a selection.
     void changeNet(QString ip, QString mask, QString gateway, QString dns, bool dhcp);
-    // The addresses "Prepare All Update" gives: 192.168.147.2 onwards in list
-    // order, never .1, the tool's own address or an offline device's address.
-    QList<AddressAssignment> planAllIp() const;
-    void setAllIp();
+    // Network settings for many devices ("Prepare All Update", a site plan),
+    // sent one after another at a pace every device keeps up with, then a search.
+    void setAllIp(const QList<NetworkChange> &changes);
+    bool isSendingNetworkChanges() const { return !networkChanges.isEmpty(); }
     void reset();
     void resetAll();
     void resetFailSearch();
@@ -168,6 +160,10 @@ signals:
     void sendChangeCompressTypeMsg();
     void sendGetVideoParamMsg();
     void sendResetMsg();
+    // The last network change of setAllIp is out.
+    void allIpSentMsg();
+    // A network-settings message went out, from changeNet or setAllIp.
+    void networkChangeMsg(const NetworkChange &change);
     void setVideoParamMsg();
     void sendGetHardwareStatusMsg();
     void getSetVideoSuccessMsg(int);
@@ -197,6 +193,7 @@ private slots:
     void clientWrote(int descriptor);
     void packageMeasured();
     void takeAnswers();
+    void sendNextNetworkChange();
 
 private:
     void sendReset(const msg_broadcast_t &record);
@@ -222,8 +219,7 @@ private:
     void packageSent(const UpdateClient *client);
     // The client has a package under way and room in its socket for the next packet.
     bool hasPacketDue(const UpdateClient *client) const;
-    void sendSetNetwork(const msg_broadcast_t &target, const QString &ip, const QString &mask, const QString &gateway,
-                        const QString &dns, bool dhcp);
+    void sendSetNetwork(const NetworkChange &change);
     void sendTo(quint16 port, const char *data, int size);
     // The presented address from the cached interface walk: cheap enough for every datagram.
     LocalAddress presentedCached() const;
@@ -243,6 +239,8 @@ private:
     int timeoutCount = 10;
     QTimer autoSearchTimer;
     QList<TimeoutItem *> timeoutList;
+    QList<NetworkChange> networkChanges;   // of setAllIp, not yet sent
+    QTimer networkChangeTimer;
     // The own-datagram drop asks for the local address once per datagram.
     mutable LocalIpCache localIp;
     LocalAddress chosenLocal;   // lives for the run of the tool only

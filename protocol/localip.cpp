@@ -116,4 +116,14 @@ QList<InterfaceDescription> hostInterfaces()
     return result;
 }
 
+int prefixLength(const LocalAddress &address)
+{
+    const QList<QNetworkAddressEntry> entries = QNetworkInterface::interfaceFromName(address.interfaceName).addressEntries();
+    for (const QNetworkAddressEntry &entry : entries) {
+        if (entry.ip() == address.address)
+            return entry.prefixLength();
+    }
+    return -1;
+}
+
 } // namespace LocalIp

@@ -46,4 +46,8 @@ QList<LocalAddress> candidates(const QList<InterfaceDescription> &interfaces);
 
 QList<InterfaceDescription> hostInterfaces();
 
+// The length of the address's network prefix on its interface; -1 when the
+// interface no longer holds it.
+int prefixLength(const LocalAddress &address);
+
 } // namespace LocalIp

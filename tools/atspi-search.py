@@ -15,7 +15,8 @@ import pyatspi
 EXPECTED = [
     ("Debug", "push button"), ("Minimize", "push button"), ("Close", "push button"),
     ("Update package path", "text"), ("Browse", "push button"), ("Filter", "text"),
-    ("Export list", "push button"), ("Device list", "tree"),
+    ("Export list", "push button"), ("Import plan", "push button"), ("Site report", "push button"),
+    ("Device list", "tree"),
     ("Search once", "push button"), ("Auto search", "push button"), ("Clean List", "push button"),
     ("Repair Search", "push button"), ("Prepare All Update", "push button"),
     ("All Update", "push button"), ("LAN device reset", "push button"),

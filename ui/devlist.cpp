@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int ColumnCount = 6;
+constexpr int ColumnCount = 8;
 
 const QColor OnlineColor(0, 0, 0);
 const QColor OfflineColor(180, 180, 180);
@@ -121,6 +121,8 @@ DevList::DevList(QWidget *parent)
         deferCount();
     });
     QObject::connect(ui->pushButton_export, &QPushButton::clicked, this, &DevList::exportList);
+    QObject::connect(ui->pushButton_import, &QPushButton::clicked, this, &DevList::importPlanMsg);
+    QObject::connect(ui->pushButton_report, &QPushButton::clicked, this, &DevList::siteReportMsg);
     countTimer.setSingleShot(true);
     countTimer.setInterval(CountIntervalMs);
     QObject::connect(&countTimer, &QTimer::timeout, this, &DevList::countDevices);
@@ -147,12 +149,38 @@ void DevList::setUpModel()
     // Dropped, so that repeated clean-ups do not pile the old models up.
     delete oldModel;
 
-    model->setHorizontalHeaderLabels({QString(), tr("IP地址"), tr("信息源地址"), tr("MAC地址"), tr("软件版本"), tr("在线")});
+    model->setHorizontalHeaderLabels(
+        {QString(), tr("IP地址"), tr("信息源地址"), tr("MAC地址"), tr("软件版本"), tr("在线"), tr("标签"), tr("分配地址")});
     // Wide enough for "Device1000", a full dotted address with its port, a MAC
     // text and a long version, so that nothing an installer reads is elided.
-    const int widths[ColumnCount - 1] = {125, 120, 160, 150, 170};
-    for (int column = 0; column < ColumnCount - 1; ++column)
+    const int widths[] = {125, 120, 160, 150, 170, 70, 160};
+    for (int column = 0; column < int(std::size(widths)); ++column)
         ui->treeView->setColumnWidth(column, widths[column]);
+    ui->treeView->setColumnHidden(DevSortFilter::LabelColumn, labels.isEmpty());
+    ui->treeView->setColumnHidden(DevSortFilter::AssignedColumn, assigned.isEmpty());
+}
+
+void DevList::addLabels(const QHash<QString, QString> &labelsByMac)
+{
+    for (auto it = labelsByMac.cbegin(); it != labelsByMac.cend(); ++it)
+        labels.insert(it.key().toUpper(), it.value());
+    ui->treeView->setColumnHidden(DevSortFilter::LabelColumn, labels.isEmpty());
+    rewriteAll();
+}
+
+void DevList::showAssigned(const QHash<QString, QString> &ipsByMac)
+{
+    assigned.clear();
+    for (auto it = ipsByMac.cbegin(); it != ipsByMac.cend(); ++it)
+        assigned.insert(it.key().toUpper(), it.value());
+    ui->treeView->setColumnHidden(DevSortFilter::AssignedColumn, assigned.isEmpty());
+    rewriteAll();
+}
+
+void DevList::rewriteAll()
+{
+    for (int row = 0; row < model->rowCount(); ++row)
+        loadDev(row);
 }
 
 void DevList::cleanList()
@@ -184,6 +212,8 @@ void DevList::loadDev(int row)
         dev->mac(),
         dev->version(),
         dev->online >= 1 ? tr("在线") : tr("不在线"),
+        labels.value(dev->mac().toUpper()),
+        assigned.value(dev->mac().toUpper()),
     };
     const bool online = dev->online >= 1;
     const QBrush foreground(online ? OnlineColor : OfflineColor);
@@ -305,7 +335,7 @@ void DevList::countDevices()
 
 QList<QWidget *> DevList::tabChain() const
 {
-    return {ui->lineEdit_filter, ui->pushButton_export, ui->treeView};
+    return {ui->lineEdit_filter, ui->pushButton_export, ui->pushButton_import, ui->pushButton_report, ui->treeView};
 }
 
 QList<int> DevList::selectedDevRows() const
@@ -325,8 +355,10 @@ QList<QStringList> DevList::shownRows(bool selectedOnly) const
         if (selectedOnly && !selection->isRowSelected(row, QModelIndex()))
             continue;
         QStringList texts;
-        for (int column = 0; column < ColumnCount; ++column)
-            texts << sortFilter->index(row, column).data().toString();
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (!ui->treeView->isColumnHidden(column))
+                texts << sortFilter->index(row, column).data().toString();
+        }
         rows << texts;
     }
     return rows;
@@ -343,8 +375,10 @@ QString DevList::exportTo(const QString &path) const
 {
     QList<QStringList> rows = shownRows(false);
     QStringList header{tr("设备")};
-    for (int column = 1; column < ColumnCount; ++column)
-        header << model->headerData(column, Qt::Horizontal).toString();
+    for (int column = 1; column < ColumnCount; ++column) {
+        if (!ui->treeView->isColumnHidden(column))
+            header << model->headerData(column, Qt::Horizontal).toString();
+    }
     rows.prepend(header);
     // Written whole or not at all: a half-written report is worse than none.
     QSaveFile file(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QHash>
 #include <QList>
 #include <QModelIndex>
 #include <QPoint>
@@ -31,6 +32,11 @@ public:
     QList<QWidget *> tabChain() const;
     // Writes the rows shown, as shown, with a header row as CSV; says how it went.
     QString exportTo(const QString &path) const;
+    // A site plan's labels by MAC, kept for the rest of the run; the column shows once there are any.
+    void addLabels(const QHash<QString, QString> &labelsByMac);
+    // The addresses "Prepare All Update" would give, by MAC, while its form is
+    // open; none hides the column.
+    void showAssigned(const QHash<QString, QString> &ipsByMac);
 
 signals:
     void selectRowMsg(int);
@@ -40,6 +46,8 @@ signals:
     void countsMsg(const QString &text);   // "12 devices, 11 online"
     void statusMsg(const QString &text);
     void openConfigMsg();
+    void importPlanMsg();
+    void siteReportMsg();
 
 public slots:
     void loadDev(int row);
@@ -57,6 +65,8 @@ private slots:
 
 private:
     void setUpModel();
+    // Every row written again, after a column's texts changed.
+    void rewriteAll();
     void deferRepaint();
     void fadeHighlight(int row);
     void deferCount();
@@ -73,4 +83,6 @@ private:
     // Spreads the redraws of a burst of answers, see deferRepaint().
     QTimer repaintTimer;
     QTimer countTimer;
+    QHash<QString, QString> labels;     // by MAC
+    QHash<QString, QString> assigned;   // by MAC
 };

@@ -3,7 +3,7 @@
 namespace {
 
 // The columns the filter looks into: IP address, source address, MAC, version.
-constexpr int FilteredColumns[] = {1, 2, 3, 4};
+constexpr int FilteredColumns[] = {1, 2, 3, 4, DevSortFilter::LabelColumn};
 
 } // namespace
 

@@ -5,7 +5,7 @@
 // The device list as the installer orders and narrows it: a click on a header
 // sorts by that column the way a person reads it (192.168.147.10 after .9,
 // V2.3.10 after V2.3.9, online devices first), and the filter text keeps the
-// rows whose address, source address, MAC or version contains it. The model
+// rows whose address, source address, MAC, version or label contains it. The model
 // underneath stays in registry order, so a row the registry announces is still
 // rewritten in place and the view's selection follows its device.
 class DevSortFilter final : public QSortFilterProxyModel
@@ -17,6 +17,9 @@ public:
     // The device list's columns that sort by more than their text.
     static constexpr int NameColumn = 0;
     static constexpr int OnlineColumn = 5;
+    // A site plan's name for the device, and the address "Prepare All Update" would give it.
+    static constexpr int LabelColumn = 6;
+    static constexpr int AssignedColumn = 7;
     // A device row's online state, on its state cell: sorted by it, not by the translated word.
     static constexpr int OnlineRole = Qt::UserRole + 1;
 

@@ -2,6 +2,139 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AddressRange</name>
+    <message>
+        <source>请输入起始地址</source>
+        <translation>Enter the first address</translation>
+    </message>
+    <message>
+        <source>请输入子网掩码</source>
+        <translation>Enter the mask</translation>
+    </message>
+    <message>
+        <source>请输入网关</source>
+        <translation>Enter the gateway</translation>
+    </message>
+    <message>
+        <source>请输入DNS服务器</source>
+        <translation>Enter the DNS server</translation>
+    </message>
+    <message>
+        <source>不是IPv4地址</source>
+        <translation>Not an IPv4 address</translation>
+    </message>
+    <message>
+        <source>不是有效的子网掩码</source>
+        <translation>Not a valid mask</translation>
+    </message>
+    <message>
+        <source>是网段的网络地址</source>
+        <translation>The subnet&apos;s own address</translation>
+    </message>
+    <message>
+        <source>是网段的广播地址</source>
+        <translation>The subnet&apos;s broadcast address</translation>
+    </message>
+    <message>
+        <source>不是可用的主机地址</source>
+        <translation>Not a usable host address</translation>
+    </message>
+    <message>
+        <source>不在起始地址的网段内</source>
+        <translation>Not in the first address&apos;s subnet</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>the gateway</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>the DNS server</translation>
+    </message>
+    <message>
+        <source>本机</source>
+        <translation>this computer</translation>
+    </message>
+    <message>
+        <source>离线设备%1</source>
+        <translation>offline device %1</translation>
+    </message>
+    <message>
+        <source>未选中的设备%1</source>
+        <translation>device %1, not selected</translation>
+    </message>
+</context>
+<context>
+    <name>AddressRangeForm</name>
+    <message>
+        <source>全升级准备</source>
+        <translation>Prepare All Update</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>起始地址:</source>
+        <translation>First address:</translation>
+    </message>
+    <message>
+        <source>起始地址</source>
+        <translation>First address</translation>
+    </message>
+    <message>
+        <source>子网掩码:</source>
+        <translation>Mask:</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>网关:</source>
+        <translation>Gateway:</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>DNS:</source>
+        <translation>DNS:</translation>
+    </message>
+    <message>
+        <source>DNS服务器</source>
+        <translation>DNS server</translation>
+    </message>
+    <message>
+        <source>跳过的地址:</source>
+        <translation>Skipped addresses:</translation>
+    </message>
+    <message>
+        <source>跳过的地址</source>
+        <translation>Skipped addresses</translation>
+    </message>
+    <message>
+        <source>设置地址</source>
+        <translation>Set addresses</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n台设备将得不到地址</source>
+        <translation>
+            <numerusform>%n device will get no address</numerusform>
+            <numerusform>%n devices will get no address</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>Admin</name>
     <message>
         <source>管理员模式</source>
@@ -18,6 +151,33 @@
     <message>
         <source>调试信息</source>
         <translation>Debug messages</translation>
+    </message>
+</context>
+<context>
+    <name>CloseQuestion</name>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>关闭前保存现场报告吗？</source>
+        <translation>Save a site report before closing?</translation>
+    </message>
+    <message>
+        <source>保存报告…</source>
+        <translation>Save report…</translation>
+    </message>
+    <message>
+        <source>不保存报告直接关闭</source>
+        <translation>Close without report</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -129,6 +289,30 @@
     <message>
         <source>清除筛选</source>
         <translation>Clear filter</translation>
+    </message>
+    <message>
+        <source>导入计划</source>
+        <translation>Import plan</translation>
+    </message>
+    <message>
+        <source>导入计划…</source>
+        <translation>Import plan…</translation>
+    </message>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>现场报告…</source>
+        <translation>Site report…</translation>
+    </message>
+    <message>
+        <source>标签</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>分配地址</source>
+        <translation>Assigned address</translation>
     </message>
 </context>
 <context>
@@ -292,6 +476,164 @@
     <message>
         <source>显示密码</source>
         <translation>Show password</translation>
+    </message>
+</context>
+<context>
+    <name>DryRun</name>
+    <message>
+        <source>将更改</source>
+        <translation>will change</translation>
+    </message>
+    <message>
+        <source>已是如此</source>
+        <translation>already so</translation>
+    </message>
+    <message>
+        <source>不在此网络上</source>
+        <translation>not on this network</translation>
+    </message>
+    <message>
+        <source>离线</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>与%1冲突（在线于该地址）</source>
+        <translation>clashes with %1 (online at that address)</translation>
+    </message>
+    <message>
+        <source>与本机冲突</source>
+        <translation>clashes with this computer</translation>
+    </message>
+    <message>
+        <source>计划中同一地址出现两次（第%1行和第%2行）</source>
+        <translation>same address twice in the plan (lines %1 and %2)</translation>
+    </message>
+    <message>
+        <source>计划中同一MAC出现两次（第%1行和第%2行）</source>
+        <translation>same MAC twice in the plan (lines %1 and %2)</translation>
+    </message>
+    <message>
+        <source>第%1行的MAC无效</source>
+        <translation>invalid MAC on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行的DHCP值无效</source>
+        <translation>invalid DHCP value on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行的地址无效</source>
+        <translation>invalid address on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行的子网掩码无效</source>
+        <translation>invalid mask on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行的网关无效</source>
+        <translation>invalid gateway on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行的DNS无效</source>
+        <translation>invalid DNS on line %1</translation>
+    </message>
+    <message>
+        <source>第%1行既没有地址也没有DHCP</source>
+        <translation>no address and no DHCP on line %1</translation>
+    </message>
+    <message>
+        <source>在%1应答</source>
+        <translation>answers at %1</translation>
+    </message>
+    <message>
+        <source>未在%1应答</source>
+        <translation>has not answered at %1</translation>
+    </message>
+    <message>
+        <source>DHCP地址</source>
+        <translation>a DHCP address</translation>
+    </message>
+    <message>
+        <source>%1台将更改</source>
+        <translation>%1 will change</translation>
+    </message>
+    <message>
+        <source>%1台已是如此</source>
+        <translation>%1 already so</translation>
+    </message>
+    <message>
+        <source>%1台未找到</source>
+        <translation>%1 not found</translation>
+    </message>
+    <message>
+        <source>%1台离线</source>
+        <translation>%1 offline</translation>
+    </message>
+    <message>
+        <source>%1行冲突</source>
+        <translation>%1 clashing</translation>
+    </message>
+    <message>
+        <source>%1行在计划中重复</source>
+        <translation>%1 twice in the plan</translation>
+    </message>
+    <message>
+        <source>%1行无效</source>
+        <translation>%1 invalid</translation>
+    </message>
+    <message>
+        <source>%1台已应答</source>
+        <translation>%1 answering</translation>
+    </message>
+    <message>
+        <source>%1台未应答</source>
+        <translation>%1 not answering</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1台设备中有%2台在计划地址应答</source>
+        <translation>%2 of %1 devices answer at their planned address</translation>
+    </message>
+</context>
+<context>
+    <name>DryRunModel</name>
+    <message>
+        <source>标签</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>MAC地址</source>
+        <translation>MAC address</translation>
+    </message>
+    <message>
+        <source>当前地址</source>
+        <translation>Current address</translation>
+    </message>
+    <message>
+        <source>当前子网掩码</source>
+        <translation>Current mask</translation>
+    </message>
+    <message>
+        <source>当前网关</source>
+        <translation>Current gateway</translation>
+    </message>
+    <message>
+        <source>计划地址</source>
+        <translation>Planned address</translation>
+    </message>
+    <message>
+        <source>计划子网掩码</source>
+        <translation>Planned mask</translation>
+    </message>
+    <message>
+        <source>计划网关</source>
+        <translation>Planned gateway</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
     </message>
 </context>
 <context>
@@ -532,6 +874,36 @@
     </message>
 </context>
 <context>
+    <name>PlanDryRun</name>
+    <message>
+        <source>计划预演</source>
+        <translation>Plan dry run</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>计划行</source>
+        <translation>Plan lines</translation>
+    </message>
+    <message>
+        <source>应用更改</source>
+        <translation>Apply changes</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message numerus="yes">
+        <source>应用%n项更改</source>
+        <translation>
+            <numerusform>Apply %n change</numerusform>
+            <numerusform>Apply %n changes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>Searcher</name>
     <message>
         <source>调试信息</source>
@@ -590,18 +962,6 @@
         <translation>Stop search</translation>
     </message>
     <message>
-        <source>没有在线设备需要分配地址</source>
-        <translation>No online device to give an address to.</translation>
-    </message>
-    <message>
-        <source>为%1台在线设备分配地址%2至%3？</source>
-        <translation>Give %1 online devices the addresses %2 to %3?</translation>
-    </message>
-    <message>
-        <source>为1台在线设备分配地址%1？</source>
-        <translation>Give 1 online device the address %1?</translation>
-    </message>
-    <message>
         <source>已向%1台设备发送复位</source>
         <translation>Reset sent to %1 devices</translation>
     </message>
@@ -632,6 +992,228 @@
     <message>
         <source>升级包路径</source>
         <translation>Update package path</translation>
+    </message>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>PDF文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>导入计划</source>
+        <translation>Import plan</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法读取%1：%2</source>
+        <translation>Could not read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1不是计划：%2</source>
+        <translation>%1 is not a plan: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SitePlan</name>
+    <message>
+        <source>超过%1个字符</source>
+        <translation>longer than %1 characters</translation>
+    </message>
+    <message>
+        <source>右引号后还有文字</source>
+        <translation>text after a closing quote</translation>
+    </message>
+    <message>
+        <source>未加引号的字段中有引号</source>
+        <translation>a quote inside a field that is not quoted</translation>
+    </message>
+    <message>
+        <source>引号没有闭合</source>
+        <translation>a quote is not closed</translation>
+    </message>
+    <message>
+        <source>第%1行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>文件超过%1 MiB</source>
+        <translation>The file is larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>文件是空的</source>
+        <translation>The file is empty</translation>
+    </message>
+    <message>
+        <source>含有空字节，不是文本文件</source>
+        <translation>it holds a NUL byte, so it is no text file</translation>
+    </message>
+    <message>
+        <source>不是UTF-8文本</source>
+        <translation>not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>计划超过%1行</source>
+        <translation>more than %1 plan lines</translation>
+    </message>
+    <message>
+        <source>列%1出现了两次</source>
+        <translation>the column %1 is named twice</translation>
+    </message>
+    <message>
+        <source>没有mac列</source>
+        <translation>no mac column</translation>
+    </message>
+    <message>
+        <source>没有ip列，也没有dhcp列</source>
+        <translation>no ip column and no dhcp column</translation>
+    </message>
+    <message>
+        <source>标题行下面没有计划行</source>
+        <translation>no plan lines below the header</translation>
+    </message>
+</context>
+<context>
+    <name>SiteReport</name>
+    <message>
+        <source>无法写入%1：%2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>现场报告</source>
+        <translation>Site report</translation>
+    </message>
+    <message>
+        <source>现场报告 %1</source>
+        <translation>Site report %1</translation>
+    </message>
+    <message>
+        <source>第%1页，共%2页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>无法生成PDF</source>
+        <translation>the PDF could not be drawn</translation>
+    </message>
+    <message>
+        <source>现场报告已保存到%1</source>
+        <translation>Site report saved to %1</translation>
+    </message>
+    <message>
+        <source>访问时间：%1 至 %2</source>
+        <translation>Visit: %1 to %2</translation>
+    </message>
+    <message>
+        <source>本机：%1（%2）</source>
+        <translation>This computer: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>发现设备：%1台，其中%2台在线</source>
+        <translation>Devices found: %1, of which %2 online</translation>
+    </message>
+    <message>
+        <source>操作：%1项，失败：%2项</source>
+        <translation>Actions: %1, failed: %2</translation>
+    </message>
+    <message>
+        <source>记录最多保留%1项操作：更早的%2项未列出</source>
+        <translation>The record keeps at most %1 actions: %2 earlier ones are not listed</translation>
+    </message>
+    <message>
+        <source>“甲 → 乙”：本次首次看到的值 → 现在的值</source>
+        <translation>“a → b”: a as first seen on this visit, b as it is now</translation>
+    </message>
+    <message>
+        <source>设备（%1台）</source>
+        <translation>Devices (%1)</translation>
+    </message>
+    <message>
+        <source>本次未应答</source>
+        <translation>not seen</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>离线</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>标签</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>MAC地址</source>
+        <translation>MAC address</translation>
+    </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>本次操作</source>
+        <translation>Done on this visit</translation>
+    </message>
+    <message>
+        <source>局域网内所有设备</source>
+        <translation>All devices on the LAN</translation>
+    </message>
+    <message>
+        <source>操作记录（按时间顺序）</source>
+        <translation>Actions in time order</translation>
+    </message>
+    <message>
+        <source>本次未对设备进行任何操作。</source>
+        <translation>Nothing was done to the devices on this visit.</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>失败及原因（%1项）</source>
+        <translation>Failures and their reasons (%1)</translation>
+    </message>
+    <message>
+        <source>本次没有失败。</source>
+        <translation>Nothing failed on this visit.</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reason</translation>
     </message>
 </context>
 <context>
@@ -874,548 +1456,6 @@
     <message>
         <source>无码流：%1</source>
         <translation>No stream: %1</translation>
-    </message>
-</context>
-<context>
-    <name>AddressRange</name>
-    <message>
-        <source>请输入起始地址</source>
-        <translation>Enter the first address</translation>
-    </message>
-    <message>
-        <source>请输入子网掩码</source>
-        <translation>Enter the mask</translation>
-    </message>
-    <message>
-        <source>请输入网关</source>
-        <translation>Enter the gateway</translation>
-    </message>
-    <message>
-        <source>请输入DNS服务器</source>
-        <translation>Enter the DNS server</translation>
-    </message>
-    <message>
-        <source>不是IPv4地址</source>
-        <translation>Not an IPv4 address</translation>
-    </message>
-    <message>
-        <source>不是有效的子网掩码</source>
-        <translation>Not a valid mask</translation>
-    </message>
-    <message>
-        <source>是网段的网络地址</source>
-        <translation>The subnet&apos;s own address</translation>
-    </message>
-    <message>
-        <source>是网段的广播地址</source>
-        <translation>The subnet&apos;s broadcast address</translation>
-    </message>
-    <message>
-        <source>不是可用的主机地址</source>
-        <translation>Not a usable host address</translation>
-    </message>
-    <message>
-        <source>不在起始地址的网段内</source>
-        <translation>Not in the first address&apos;s subnet</translation>
-    </message>
-    <message>
-        <source>网关</source>
-        <translation>the gateway</translation>
-    </message>
-    <message>
-        <source>DNS服务器</source>
-        <translation>the DNS server</translation>
-    </message>
-    <message>
-        <source>本机</source>
-        <translation>this computer</translation>
-    </message>
-    <message>
-        <source>离线设备%1</source>
-        <translation>offline device %1</translation>
-    </message>
-    <message>
-        <source>未选中的设备%1</source>
-        <translation>device %1, not selected</translation>
-    </message>
-</context>
-<context>
-    <name>AddressRangeForm</name>
-    <message>
-        <source>全升级准备</source>
-        <translation>Prepare All Update</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <source>起始地址:</source>
-        <translation>First address:</translation>
-    </message>
-    <message>
-        <source>起始地址</source>
-        <translation>First address</translation>
-    </message>
-    <message>
-        <source>子网掩码:</source>
-        <translation>Mask:</translation>
-    </message>
-    <message>
-        <source>子网掩码</source>
-        <translation>Mask</translation>
-    </message>
-    <message>
-        <source>网关:</source>
-        <translation>Gateway:</translation>
-    </message>
-    <message>
-        <source>网关</source>
-        <translation>Gateway</translation>
-    </message>
-    <message>
-        <source>DNS:</source>
-        <translation>DNS:</translation>
-    </message>
-    <message>
-        <source>DNS服务器</source>
-        <translation>DNS server</translation>
-    </message>
-    <message>
-        <source>跳过的地址:</source>
-        <translation>Skipped addresses:</translation>
-    </message>
-    <message>
-        <source>跳过的地址</source>
-        <translation>Skipped addresses</translation>
-    </message>
-    <message>
-        <source>设置地址</source>
-        <translation>Set addresses</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n台设备将得不到地址</source>
-        <translation>
-            <numerusform>%n device will get no address</numerusform>
-            <numerusform>%n devices will get no address</numerusform>
-        </translation>
-    </message>
-</context>
-<context>
-    <name>DryRun</name>
-    <message>
-        <source>将更改</source>
-        <translation>will change</translation>
-    </message>
-    <message>
-        <source>已是如此</source>
-        <translation>already so</translation>
-    </message>
-    <message>
-        <source>不在此网络上</source>
-        <translation>not on this network</translation>
-    </message>
-    <message>
-        <source>离线</source>
-        <translation>offline</translation>
-    </message>
-    <message>
-        <source>与%1冲突（在线于该地址）</source>
-        <translation>clashes with %1 (online at that address)</translation>
-    </message>
-    <message>
-        <source>与本机冲突</source>
-        <translation>clashes with this computer</translation>
-    </message>
-    <message>
-        <source>计划中同一地址出现两次（第%1行和第%2行）</source>
-        <translation>same address twice in the plan (lines %1 and %2)</translation>
-    </message>
-    <message>
-        <source>计划中同一MAC出现两次（第%1行和第%2行）</source>
-        <translation>same MAC twice in the plan (lines %1 and %2)</translation>
-    </message>
-    <message>
-        <source>第%1行的MAC无效</source>
-        <translation>invalid MAC on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行的DHCP值无效</source>
-        <translation>invalid DHCP value on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行的地址无效</source>
-        <translation>invalid address on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行的子网掩码无效</source>
-        <translation>invalid mask on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行的网关无效</source>
-        <translation>invalid gateway on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行的DNS无效</source>
-        <translation>invalid DNS on line %1</translation>
-    </message>
-    <message>
-        <source>第%1行既没有地址也没有DHCP</source>
-        <translation>no address and no DHCP on line %1</translation>
-    </message>
-    <message>
-        <source>在%1应答</source>
-        <translation>answers at %1</translation>
-    </message>
-    <message>
-        <source>未在%1应答</source>
-        <translation>has not answered at %1</translation>
-    </message>
-    <message>
-        <source>DHCP地址</source>
-        <translation>a DHCP address</translation>
-    </message>
-    <message>
-        <source>%1台将更改</source>
-        <translation>%1 will change</translation>
-    </message>
-    <message>
-        <source>%1台已是如此</source>
-        <translation>%1 already so</translation>
-    </message>
-    <message>
-        <source>%1台未找到</source>
-        <translation>%1 not found</translation>
-    </message>
-    <message>
-        <source>%1台离线</source>
-        <translation>%1 offline</translation>
-    </message>
-    <message>
-        <source>%1行冲突</source>
-        <translation>%1 clashing</translation>
-    </message>
-    <message>
-        <source>%1行在计划中重复</source>
-        <translation>%1 twice in the plan</translation>
-    </message>
-    <message>
-        <source>%1行无效</source>
-        <translation>%1 invalid</translation>
-    </message>
-    <message>
-        <source>%1台已应答</source>
-        <translation>%1 answering</translation>
-    </message>
-    <message>
-        <source>%1台未应答</source>
-        <translation>%1 not answering</translation>
-    </message>
-    <message>
-        <source>，</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source>%1台设备中有%2台在计划地址应答</source>
-        <translation>%2 of %1 devices answer at their planned address</translation>
-    </message>
-</context>
-<context>
-    <name>DryRunModel</name>
-    <message>
-        <source>标签</source>
-        <translation>Label</translation>
-    </message>
-    <message>
-        <source>MAC地址</source>
-        <translation>MAC address</translation>
-    </message>
-    <message>
-        <source>当前地址</source>
-        <translation>Current address</translation>
-    </message>
-    <message>
-        <source>当前子网掩码</source>
-        <translation>Current mask</translation>
-    </message>
-    <message>
-        <source>当前网关</source>
-        <translation>Current gateway</translation>
-    </message>
-    <message>
-        <source>计划地址</source>
-        <translation>Planned address</translation>
-    </message>
-    <message>
-        <source>计划子网掩码</source>
-        <translation>Planned mask</translation>
-    </message>
-    <message>
-        <source>计划网关</source>
-        <translation>Planned gateway</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>State</translation>
-    </message>
-</context>
-<context>
-    <name>PlanDryRun</name>
-    <message>
-        <source>计划预演</source>
-        <translation>Plan dry run</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <source>计划行</source>
-        <translation>Plan lines</translation>
-    </message>
-    <message>
-        <source>应用更改</source>
-        <translation>Apply changes</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message numerus="yes">
-        <source>应用%n项更改</source>
-        <translation>
-            <numerusform>Apply %n change</numerusform>
-            <numerusform>Apply %n changes</numerusform>
-        </translation>
-    </message>
-</context>
-<context>
-    <name>SitePlan</name>
-    <message>
-        <source>超过%1个字符</source>
-        <translation>longer than %1 characters</translation>
-    </message>
-    <message>
-        <source>右引号后还有文字</source>
-        <translation>text after a closing quote</translation>
-    </message>
-    <message>
-        <source>未加引号的字段中有引号</source>
-        <translation>a quote inside a field that is not quoted</translation>
-    </message>
-    <message>
-        <source>引号没有闭合</source>
-        <translation>a quote is not closed</translation>
-    </message>
-    <message>
-        <source>第%1行：%2</source>
-        <translation>Line %1: %2</translation>
-    </message>
-    <message>
-        <source>文件超过%1 MiB</source>
-        <translation>The file is larger than %1 MiB</translation>
-    </message>
-    <message>
-        <source>文件是空的</source>
-        <translation>The file is empty</translation>
-    </message>
-    <message>
-        <source>含有空字节，不是文本文件</source>
-        <translation>it holds a NUL byte, so it is no text file</translation>
-    </message>
-    <message>
-        <source>不是UTF-8文本</source>
-        <translation>not UTF-8 text</translation>
-    </message>
-    <message>
-        <source>计划超过%1行</source>
-        <translation>more than %1 plan lines</translation>
-    </message>
-    <message>
-        <source>列%1出现了两次</source>
-        <translation>the column %1 is named twice</translation>
-    </message>
-    <message>
-        <source>没有mac列</source>
-        <translation>no mac column</translation>
-    </message>
-    <message>
-        <source>没有ip列，也没有dhcp列</source>
-        <translation>no ip column and no dhcp column</translation>
-    </message>
-    <message>
-        <source>标题行下面没有计划行</source>
-        <translation>no plan lines below the header</translation>
-    </message>
-</context>
-<context>
-    <name>CloseQuestion</name>
-    <message>
-        <source>现场报告</source>
-        <translation>Site report</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <source>关闭前保存现场报告吗？</source>
-        <translation>Save a site report before closing?</translation>
-    </message>
-    <message>
-        <source>保存报告…</source>
-        <translation>Save report…</translation>
-    </message>
-    <message>
-        <source>不保存报告直接关闭</source>
-        <translation>Close without report</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-</context>
-<context>
-    <name>SiteReport</name>
-    <message>
-        <source>无法写入%1：%2</source>
-        <translation>Could not write %1: %2</translation>
-    </message>
-    <message>
-        <source>现场报告</source>
-        <translation>Site report</translation>
-    </message>
-    <message>
-        <source>现场报告 %1</source>
-        <translation>Site report %1</translation>
-    </message>
-    <message>
-        <source>第%1页，共%2页</source>
-        <translation>Page %1 of %2</translation>
-    </message>
-    <message>
-        <source>无法生成PDF</source>
-        <translation>the PDF could not be drawn</translation>
-    </message>
-    <message>
-        <source>现场报告已保存到%1</source>
-        <translation>Site report saved to %1</translation>
-    </message>
-    <message>
-        <source>访问时间：%1 至 %2</source>
-        <translation>Visit: %1 to %2</translation>
-    </message>
-    <message>
-        <source>本机：%1（%2）</source>
-        <translation>This computer: %1 (%2)</translation>
-    </message>
-    <message>
-        <source>发现设备：%1台，其中%2台在线</source>
-        <translation>Devices found: %1, of which %2 online</translation>
-    </message>
-    <message>
-        <source>操作：%1项，失败：%2项</source>
-        <translation>Actions: %1, failed: %2</translation>
-    </message>
-    <message>
-        <source>记录最多保留%1项操作：更早的%2项未列出</source>
-        <translation>The record keeps at most %1 actions: %2 earlier ones are not listed</translation>
-    </message>
-    <message>
-        <source>“甲 → 乙”：本次首次看到的值 → 现在的值</source>
-        <translation>“a → b”: a as first seen on this visit, b as it is now</translation>
-    </message>
-    <message>
-        <source>设备（%1台）</source>
-        <translation>Devices (%1)</translation>
-    </message>
-    <message>
-        <source>本次未应答</source>
-        <translation>not seen</translation>
-    </message>
-    <message>
-        <source>在线</source>
-        <translation>online</translation>
-    </message>
-    <message>
-        <source>离线</source>
-        <translation>offline</translation>
-    </message>
-    <message>
-        <source>标签</source>
-        <translation>Label</translation>
-    </message>
-    <message>
-        <source>MAC地址</source>
-        <translation>MAC address</translation>
-    </message>
-    <message>
-        <source>IP地址</source>
-        <translation>IP address</translation>
-    </message>
-    <message>
-        <source>子网掩码</source>
-        <translation>Subnet mask</translation>
-    </message>
-    <message>
-        <source>网关</source>
-        <translation>Gateway</translation>
-    </message>
-    <message>
-        <source>版本</source>
-        <translation>Version</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>State</translation>
-    </message>
-    <message>
-        <source>本次操作</source>
-        <translation>Done on this visit</translation>
-    </message>
-    <message>
-        <source>局域网内所有设备</source>
-        <translation>All devices on the LAN</translation>
-    </message>
-    <message>
-        <source>操作记录（按时间顺序）</source>
-        <translation>Actions in time order</translation>
-    </message>
-    <message>
-        <source>本次未对设备进行任何操作。</source>
-        <translation>Nothing was done to the devices on this visit.</translation>
-    </message>
-    <message>
-        <source>时间</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <source>操作</source>
-        <translation>Action</translation>
-    </message>
-    <message>
-        <source>失败及原因（%1项）</source>
-        <translation>Failures and their reasons (%1)</translation>
-    </message>
-    <message>
-        <source>本次没有失败。</source>
-        <translation>Nothing failed on this visit.</translation>
-    </message>
-    <message>
-        <source>原因</source>
-        <translation>Reason</translation>
     </message>
 </context>
 <context>

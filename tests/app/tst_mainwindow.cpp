@@ -28,6 +28,7 @@
 #include "support/debuglines.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
+#include "plan/addressrangeform.h"
 #include "ui/morereset.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
@@ -147,24 +148,28 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("Auto search"));
     }
 
-    // Which devices get which address is the engine's; here the button must reach them.
-    void prepare_all_update_asks_then_readdresses_the_devices_data()
+    // Which devices get which address is the plan's; here the form must show it and reach them.
+    void prepare_all_update_shows_the_plan_then_readdresses_the_devices_data()
     {
         QTest::addColumn<bool>("confirm");
         QTest::newRow("confirmed") << true;
         QTest::newRow("cancelled: nothing is sent") << false;
     }
 
-    void prepare_all_update_asks_then_readdresses_the_devices()
+    void prepare_all_update_shows_the_plan_then_readdresses_the_devices()
     {
         QFETCH(bool, confirm);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 3));
         ui.click("pushButton_allIp");
-        auto *dialog = window->findChild<MoreReset *>();
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(ui.child<QLabel>("label_3", dialog)->text(), QStringLiteral("Give 3 online devices the addresses 192.168.147.2 to 192.168.147.4?"));
-        QTest::mouseClick(ui.child<QPushButton>(confirm ? "pushButton_submit" : "pushButton_refuse", dialog), Qt::LeftButton);
+        auto *form = window->findChild<AddressRangeForm *>();
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(ui.child<QLineEdit>("lineEdit_first", form)->text(), QStringLiteral("192.168.147.2"));
+        QCOMPARE(model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Assigned address"));
+        QVERIFY(!ui.list()->isColumnHidden(7));
+        QCOMPARE(cell(2, 7), QStringLiteral("192.168.147.4"));
+        QTest::mouseClick(ui.child<QPushButton>(confirm ? "pushButton_submit" : "pushButton_cancel", form), Qt::LeftButton);
+        QVERIFY(ui.list()->isColumnHidden(7));
         if (!confirm) {
             QVERIFY(ui.settle(sim));
             QVERIFY(sim.received(Wire::SearchPort, Wire::SET_NETWORK).isEmpty());

@@ -116,7 +116,7 @@ void TestKeyboard::enter_on_a_row_opens_network_config_for_that_device()
 void TestKeyboard::tab_walks_the_window_in_reading_order()
 {
     const QStringList expected = {"label_minize", "label_close", "lineEdit_fileAddress", "pushButton_file",
-        "lineEdit_filter", "pushButton_export", "treeView", "pushButton_search", "pushButton_auto", "pushButton_clean", "pushButton_2",
+        "lineEdit_filter", "pushButton_export", "pushButton_import", "pushButton_report", "treeView", "pushButton_search", "pushButton_auto", "pushButton_clean", "pushButton_2",
         "pushButton_allIp", "pushButton", "pushButton_moreReset"};
     ui.child("label_admin")->setFocus();
     QStringList walked;

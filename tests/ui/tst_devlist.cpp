@@ -128,7 +128,7 @@ private slots:
             answer(n);
         emit engine->cleanListMsg();
         QCOMPARE(model()->rowCount(), 0);
-        QCOMPARE(model()->columnCount(), 6);
+        QCOMPARE(model()->columnCount(), 8);
         answer(3);
         QCOMPARE(model()->rowCount(), 3);
         QCOMPARE(text(2, 0), QStringLiteral("设备3"));
