@@ -63,9 +63,6 @@ void CommandFeedback::answered(int row)
 void CommandFeedback::finish()
 {
     timer.stop();
-    emit followedUpMsg(true);
-    for (const QString &mac : qAsConst(watched))
-        emit outcomeMsg(mac, answeredAt.value(mac), kind);
     if (watched.size() == 1) {
         const QString mac = watched.first();
         if (answeredAt.contains(mac))
@@ -80,4 +77,8 @@ void CommandFeedback::finish()
             online += dev->online > 0;
         label->setText(tr("%1台设备在线").arg(online));
     }
+    // Said after the strip's own words, so that a listener may put its own in their place.
+    for (const QString &mac : qAsConst(watched))
+        emit outcomeMsg(mac, answeredAt.value(mac), kind);
+    emit followedUpMsg(true);
 }

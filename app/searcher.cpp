@@ -213,10 +213,7 @@ int Searcher::close()
     if (visit.hasUnsavedChanges() && !closeQuestion) {
         reopen(closeQuestion, SLOT(closeCloseQuestion()))->centerInParent();
         connect(closeQuestion, &CloseQuestion::saveReportMsg, this, [this] {
-            const QString path = QFileDialog::getSaveFileName(
-                this, tr("现场报告"), QDir::home().filePath(SiteReport::defaultFileName(QDateTime::currentDateTime())),
-                tr("PDF文件 (*.pdf)"));
-            if (!path.isEmpty() && saveSiteReport(path))
+            if (chooseSiteReport())
                 close();
         });
         connect(closeQuestion, &CloseQuestion::closeWithoutReportMsg, this, [this] {
@@ -537,16 +534,20 @@ void Searcher::allSetIp()
             if (planned.ip.isEmpty())
                 debugBus->debug(QStringLiteral("[E]no free address for:") + planned.dev->mac(), AdminService::Error);
         }
-        const QList<NetworkChange> changes = range.changes(confirmed);
-        QStringList macs;
-        for (const NetworkChange &change : changes)
-            macs << change.mac;
-        networkSource = VisitRecord::Source::PrepareAllUpdate;
-        engine->setAllIp(changes);
-        feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
+        sendNetworkChanges(range.changes(confirmed), VisitRecord::Source::PrepareAllUpdate);
     });
     rangeForm->setUp(offered, plan);
     rangeForm->show();
+}
+
+void Searcher::sendNetworkChanges(const QList<NetworkChange> &changes, VisitRecord::Source source)
+{
+    QStringList macs;
+    for (const NetworkChange &change : changes)
+        macs << change.mac;
+    networkSource = source;
+    engine->setAllIp(changes);
+    feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
 }
 
 void Searcher::closeRangeForm()
@@ -587,13 +588,7 @@ void Searcher::openPlan(const QString &path)
             }
         }
         devList->addLabels(labels);
-        const QList<NetworkChange> changes = DryRun::networkChanges(planDryRun->rows());
-        QStringList macs;
-        for (const NetworkChange &change : changes)
-            macs << change.mac;
-        networkSource = VisitRecord::Source::SitePlan;
-        engine->setAllIp(changes);
-        feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
+        sendNetworkChanges(DryRun::networkChanges(planDryRun->rows()), VisitRecord::Source::SitePlan);
         // Each follow-up search moves the rows on; the last says who did not come back.
         connect(feedback, &CommandFeedback::followedUpMsg, planDryRun, [this](bool last) {
             QList<DryRunRow> rows = planDryRun->rows();
@@ -623,12 +618,11 @@ void Searcher::recordNetworkChange(const NetworkChange &change)
                       networkSource == VisitRecord::Source::SitePlan ? planName : QString());
 }
 
-void Searcher::chooseSiteReport()
+bool Searcher::chooseSiteReport()
 {
     const QString path = QFileDialog::getSaveFileName(
         this, tr("现场报告"), QDir::home().filePath(SiteReport::defaultFileName(QDateTime::currentDateTime())), tr("PDF文件 (*.pdf)"));
-    if (!path.isEmpty())
-        saveSiteReport(path);
+    return !path.isEmpty() && saveSiteReport(path);
 }
 
 bool Searcher::saveSiteReport(const QString &path)

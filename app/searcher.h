@@ -96,7 +96,7 @@ public slots:
 private slots:
     void openNetConfig();
     void importPlan();
-    void chooseSiteReport();
+    bool chooseSiteReport();
     void closeRangeForm();
     void closePlanDryRun();
     void closeCloseQuestion();
@@ -115,6 +115,8 @@ private:
     void openHardDisk();
     void openHardware();
 
+    // Sends network settings to many devices and follows them up; source names the flow for the record.
+    void sendNetworkChanges(const QList<NetworkChange> &changes, VisitRecord::Source source);
     // Brings OpenGL in for the first stream preview, when the window was made without it.
     void readyForOpenGl();
     // The stream dialog for the selected device's main or sub stream.

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <algorithm>
@@ -28,7 +29,9 @@
 #include "support/debuglines.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
+#include "app/commandfeedback.h"
 #include "plan/addressrangeform.h"
+#include "plan/plandryrun.h"
 #include "ui/morereset.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
@@ -83,6 +86,13 @@ class TestMainWindow : public QObject
 
     template<typename T = QWidget>
     T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
+
+    // The window as it looks now, for a person to look at, where SCREENSHOT_DIR says.
+    void keepPicture(const QString &name) const
+    {
+        if (qEnvironmentVariableIsSet("SCREENSHOT_DIR"))
+            window->grab().save(QDir(qEnvironmentVariable("SCREENSHOT_DIR")).filePath(name + QStringLiteral(".png")));
+    }
 
 public slots:
     void urlOpened(const QUrl &url) { openedUrls << url.toString(); }
@@ -168,6 +178,7 @@ private slots:
         QCOMPARE(model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Assigned address"));
         QVERIFY(!ui.list()->isColumnHidden(7));
         QCOMPARE(cell(2, 7), QStringLiteral("192.168.147.4"));
+        keepPicture(QStringLiteral("prepare-all-update"));
         QTest::mouseClick(ui.child<QPushButton>(confirm ? "pushButton_submit" : "pushButton_cancel", form), Qt::LeftButton);
         QVERIFY(ui.list()->isColumnHidden(7));
         if (!confirm) {
@@ -178,6 +189,52 @@ private slots:
         // The devices answer the closing search with their new addresses.
         QTRY_COMPARE_WITH_TIMEOUT(cell(2, 1), QStringLiteral("192.168.147.4"), 3000);
         QCOMPARE(cell(0, 1), QStringLiteral("192.168.147.2"));
+    }
+
+    void site_plan_dry_run_then_apply_sends_each_device_its_settings()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        window->findChild<CommandFeedback *>()->setFollowUps({300, 600, 900});
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.csv"));
+        QFile csv(path);
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        // Semicolons, a quoted label with the separator in it, device 3 already so.
+        csv.write("mac;ip;mask;gateway;dns;label\r\n"
+                  "00:1A:2B:3C:00:01;192.168.147.61;255.255.255.0;192.168.147.1;192.168.147.1;\"Dock; east\"\r\n"
+                  "00:1A:2B:3C:00:00;192.168.147.60;255.255.0.0;192.168.147.254;8.8.8.8;Gate\r\n"
+                  "00:1A:2B:3C:00:02;192.168.147.22;255.255.255.0;192.168.147.1;192.168.147.1;\r\n");
+        csv.close();
+        window->openPlan(path);
+        auto *dryRun = window->findChild<PlanDryRun *>();
+        QVERIFY(dryRun && dryRun->isVisible());
+        keepPicture(QStringLiteral("plan-dry-run"));
+        QVERIFY(ui.settle(sim));
+        QVERIFY(sim.received(Wire::SearchPort, Wire::SET_NETWORK).isEmpty());   // nothing before Apply
+        auto *apply = ui.child<QPushButton>("pushButton_apply", dryRun);
+        QCOMPARE(apply->text(), QStringLiteral("Apply 2 changes"));
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.received(Wire::SearchPort, Wire::SET_NETWORK).size() == 2; }));
+        // In plan order, each the whole 292-byte message: header, then the record's mac, ip, mask, gateway, dns.
+        const QList<QJsonObject> sets = sim.received(Wire::SearchPort, Wire::SET_NETWORK);
+        const QStringList expected[] = {{"00:1A:2B:3C:00:01", "192.168.147.61", "255.255.255.0", "192.168.147.1", "192.168.147.1"},
+                                        {"00:1A:2B:3C:00:00", "192.168.147.60", "255.255.0.0", "192.168.147.254", "8.8.8.8"}};
+        for (int i = 0; i < 2; ++i) {
+            QByteArray bytes = QByteArray::fromHex("61a80000140100000000000000000000").leftJustified(292, '\0');
+            const int offsets[] = {52, 76, 92, 108, 152};
+            const int widths[] = {24, 16, 16, 16, 16};
+            for (int field = 0; field < 5; ++field)
+                bytes.replace(offsets[field], widths[field], TestRecords::field(expected[i].at(field), widths[field]));
+            QCOMPARE(DevsimProcess::hex(sets.at(i)), bytes);
+        }
+        // The follow-up searches find both at their planned addresses.
+        QTRY_COMPARE_WITH_TIMEOUT(ui.child<QLabel>("label_feedback")->text(),
+                                  QStringLiteral("2 of 2 devices answer at their planned address"), 5000);
+        QCOMPARE(cell(0, 6), QStringLiteral("Gate"));
+        QCOMPARE(cell(1, 6), QStringLiteral("Dock; east"));
+        keepPicture(QStringLiteral("plan-applied"));
+        QTest::mouseClick(ui.child<QPushButton>("pushButton_cancel", dryRun), Qt::LeftButton);
     }
 
     void repair_search_reaches_the_devices()
