@@ -107,6 +107,10 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, SIGNAL(siteReportMsg()), this, SLOT(chooseSiteReport()));
     connect(engine, &Connect::networkChangeMsg, this, &Searcher::recordNetworkChange);
     connect(engine, &Connect::allIpSentMsg, this, [this] { networkSource = VisitRecord::Source::NetworkConfig; });
+    connect(engine, &Connect::encodingChangeMsg, this, [this](const QString &mac, bool fromH264, bool toH264) {
+        const auto encoding = [](bool h264) { return h264 ? VisitRecord::Encoding::H264 : VisitRecord::Encoding::H265; };
+        visit.encodingSent(mac, encoding(fromH264), encoding(toH264));
+    });
     connect(devs, &Devs::loadDevMsg, this, [this](int row) {
         if (const Dev *dev = devs->getDevList().value(row))
             visit.saw(*dev);

@@ -403,6 +403,7 @@ void Connect::changeCompressType(bool h264)
     record.h264 = h264 ? 1 : 0;
     const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::CHANGE_COMPRESS_TYPE, Wire::RecordSize), record);
     sendToCommandPort(bytes.constData(), bytes.size());
+    emit encodingChangeMsg(dev->mac(), dev->info.h264 != 0, h264);
 }
 
 void Connect::sendUpdateRequest(Dev *dev)

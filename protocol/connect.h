@@ -164,6 +164,8 @@ signals:
     void allIpSentMsg();
     // A network-settings message went out, from changeNet or setAllIp.
     void networkChangeMsg(const NetworkChange &change);
+    // An encoding change went out to that device.
+    void encodingChangeMsg(const QString &mac, bool fromH264, bool toH264);
     void setVideoParamMsg();
     void sendGetHardwareStatusMsg();
     void getSetVideoSuccessMsg(int);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -32,6 +33,7 @@
 #include "app/commandfeedback.h"
 #include "plan/addressrangeform.h"
 #include "plan/plandryrun.h"
+#include "report/closequestion.h"
 #include "ui/morereset.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
@@ -235,6 +237,38 @@ private slots:
         QCOMPARE(cell(1, 6), QStringLiteral("Dock; east"));
         keepPicture(QStringLiteral("plan-applied"));
         QTest::mouseClick(ui.child<QPushButton>("pushButton_cancel", dryRun), Qt::LeftButton);
+    }
+
+    void site_report_holds_what_was_done_and_closing_asks_for_it_first()
+    {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 12));
+        devs->selectDev(3);
+        engine->changeNet("192.168.147.77", "255.255.255.0", "192.168.147.1", "192.168.147.1", false);
+        ui.click("pushButton_search");
+        QTRY_COMPARE_WITH_TIMEOUT(cell(3, 1), QStringLiteral("192.168.147.77"), 3000);
+
+        // Closing now asks first; Cancel keeps the tool open.
+        QCOMPARE(window->close(), 0);
+        auto *question = window->findChild<CloseQuestion *>();
+        QVERIFY(question && question->isVisible());
+        QTest::mouseClick(ui.child<QPushButton>("pushButton_cancel", question), Qt::LeftButton);
+        QVERIFY(!question->isVisible());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site-report.pdf"));
+        QVERIFY(window->saveSiteReport(path));
+        QCOMPARE(ui.child<QLabel>("label_feedback")->text(), QStringLiteral("Site report saved to ") + path);
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(10000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+        // The header, the changed device with its address first seen and now, then the action.
+        const int found = text.indexOf(QStringLiteral("Devices found: 12"));
+        // (a changed address takes two lines of its cell)
+        const int device = text.indexOf(QStringLiteral("00:1A:2B:3C:00:03 192.168.147.23 →"), found);
+        const int action = text.indexOf(QStringLiteral("Network settings sent (Network Config): address 192.168.147.23 → 192.168.147.77"), device);
+        QVERIFY2(found >= 0 && device > found && action > device, qPrintable(text.right(900)));
     }
 
     void repair_search_reaches_the_devices()
