@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -45,8 +46,11 @@ bool MainWindowFixture::fillList(DevsimProcess &sim, int count, const QStringLis
     click("pushButton_clean");
     if (!sim.start(QStringList{QStringLiteral("--count"), QString::number(count)} + extra))
         return false;
+    // Answers of an earlier test's devices may still come in after the clean:
+    // the list is full once this search has been answered by every device.
+    QSignalSpy answers(Connect::instance(), SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
     click("pushButton_search");
-    return QTest::qWaitFor([&] { return list()->model()->rowCount() == count; }, 5000);
+    return QTest::qWaitFor([&] { return answers.size() >= count && list()->model()->rowCount() == count; }, 5000);
 }
 
 bool MainWindowFixture::settle(DevsimProcess &sim) const
