@@ -276,10 +276,12 @@ void Connect::disConnected(int descriptor)
     int device = -1;
     qint64 packet = 0;
     qint64 packets = 0;
+    bool asked = false;
     for (int i = 0; i < clientList.size(); ++i) {
         if (clientList.at(i)->descriptor == descriptor) {
             UpdateClient *client = clientList.takeAt(i);
             device = client->device;
+            asked = client->file || client->waiting;
             if (client->file) {
                 packet = client->file->packetsDone();
                 packets = client->file->getPacketCount();
@@ -292,6 +294,15 @@ void Connect::disConnected(int descriptor)
     tcpPending.remove(descriptor);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" exit"),
                                     AdminService::Tcp);
+    // A connection that closes before asking for anything was not the device's
+    // update (a leftover of an earlier attempt): the device is still awaited.
+    if (device >= 0 && runDevices.at(device).state == RunDevice::Connected && !asked) {
+        RunDevice &waited = runDevices[device];
+        waited.state = RunDevice::Requested;
+        waited.descriptor = -1;
+        touch(device);
+        return;
+    }
     // After its install report a device reboots and hangs up; before it, that is the end of its update.
     if (device >= 0 && runDevices.at(device).inFlight()) {
         if (!packets && package.isValid())

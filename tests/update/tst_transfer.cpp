@@ -249,6 +249,21 @@ private slots:
         delete failing;
     }
 
+    void a_connection_closed_before_asking_leaves_the_device_awaited()
+    {
+        makePackage(2 * 8192);
+        startRun();
+        QSignalSpy failed(engine, SIGNAL(updateFailMsg(int,int,int,int)));
+        auto *leftover = new Device;
+        QVERIFY(leftover->join() && QTest::qWaitFor([&] { return engine->clientCount() == 1; }));
+        delete leftover;
+        QVERIFY(QTest::qWaitFor([&] { return engine->clientCount() == 0; }));
+        Device device;
+        QVERIFY(device.join() && device.takePackage(package.size()));
+        QCOMPARE(device.received.mid(44), package);
+        QCOMPARE(failed.size(), 0);
+    }
+
     void noise_and_an_early_installed_report_are_ignored()
     {
         makePackage(8192);
