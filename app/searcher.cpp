@@ -115,6 +115,18 @@ Searcher::Searcher(QWidget *parent)
         if (const Dev *dev = devs->getDevList().value(row))
             visit.saw(*dev);
     });
+    // A device's update ends installed or failed, with the run's package.
+    const auto updateEnded = [this](int device, const QString &failure) {
+        const Package &package = engine->updatePackage();
+        visit.updateEnded(engine->updateDeviceMac(device), QFileInfo(package.path).fileName(), package.size, package.md5, failure);
+    };
+    connect(engine, &Connect::updateStepMsg, this, [updateEnded](int device, int step) {
+        if (step == 4)
+            updateEnded(device, QString());
+    });
+    connect(engine, &Connect::updateFailMsg, this, [updateEnded](int device, int reason, int at, int of) {
+        updateEnded(device, Update::failureText(reason, at, of));
+    });
     connect(feedback, &CommandFeedback::outcomeMsg, this, [this](const QString &mac, const QString &ip, CommandFeedback::Kind kind) {
         if (!ip.isEmpty())
             visit.answersAt(mac, ip);

@@ -139,6 +139,9 @@ public:
     // How long a connection may ask for nothing before it is closed.
     void setUpdateIdleTimeout(int ms);
     bool isUpdating() const { return updating; }
+    // The run's package as measured (invalid until then), and the mac of its device i.
+    const Package &updatePackage() const { return package; }
+    QString updateDeviceMac(int device) const { return QString::fromLatin1(runDevices.value(device).mac); }
     int clientCount() const { return clientList.size(); }
 
     // One datagram as an answer socket delivered it: every read comes through here.

@@ -294,9 +294,10 @@ void Connect::disConnected(int descriptor)
     tcpPending.remove(descriptor);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" exit"),
                                     AdminService::Tcp);
-    // A connection that closes before asking for anything was not the device's
-    // update (a leftover of an earlier attempt): the device is still awaited.
-    if (device >= 0 && runDevices.at(device).state == RunDevice::Connected && !asked) {
+    // A connection taken for a device that has not yet answered its request,
+    // closed before asking for anything, was no update of it (a leftover of an
+    // earlier attempt at its address): the device is still awaited.
+    if (device >= 0 && runDevices.at(device).state == RunDevice::Connected && !runDevices.at(device).begun && !asked) {
         RunDevice &waited = runDevices[device];
         waited.state = RunDevice::Requested;
         waited.descriptor = -1;

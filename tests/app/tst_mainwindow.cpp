@@ -241,12 +241,22 @@ private slots:
 
     void site_report_holds_what_was_done_and_closing_asks_for_it_first()
     {
+        QTemporaryDir dir;
+        const QString package = dir.filePath(QStringLiteral("firmware.bin"));
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(3 * 8192, 'x')) == 3 * 8192);
+        file.close();
         DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 12));
+        QVERIFY(ui.fillList(sim, 12, {"--package", package, "--restart-ms", "50", "--install-ms", "50", "--update-fault", "5:close"}));
         devs->selectDev(3);
         engine->changeNet("192.168.147.77", "255.255.255.0", "192.168.147.1", "192.168.147.1", false);
         ui.click("pushButton_search");
         QTRY_COMPARE_WITH_TIMEOUT(cell(3, 1), QStringLiteral("192.168.147.77"), 3000);
+        // Two devices updated, the second hanging up as soon as it has connected back.
+        QSignalSpy over(engine, SIGNAL(updateAllFinishMsg(int,int)));
+        engine->startUpdateOf(package, {devs->getDevList().at(4), devs->getDevList().at(5)});
+        QVERIFY(over.wait(20000));
+        QCOMPARE(over.first(), (QList<QVariant>{1, 1}));
 
         // Closing now asks first; Cancel keeps the tool open.
         QCOMPARE(window->close(), 0);
@@ -255,7 +265,6 @@ private slots:
         QTest::mouseClick(ui.child<QPushButton>("pushButton_cancel", question), Qt::LeftButton);
         QVERIFY(!question->isVisible());
 
-        QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("site-report.pdf"));
         QVERIFY(window->saveSiteReport(path));
         QCOMPARE(ui.child<QLabel>("label_feedback")->text(), QStringLiteral("Site report saved to ") + path);
@@ -269,6 +278,13 @@ private slots:
         const int device = text.indexOf(QStringLiteral("00:1A:2B:3C:00:03 192.168.147.23 →"), found);
         const int action = text.indexOf(QStringLiteral("Network settings sent (Network Config): address 192.168.147.23 → 192.168.147.77"), device);
         QVERIFY2(found >= 0 && device > found && action > device, qPrintable(text.right(900)));
+        // The updates in time order, then the failure again with its reason.
+        const QString update = QStringLiteral("Firmware update firmware.bin (24,576 bytes, MD5 ");
+        const int updated = text.indexOf(QStringLiteral("00:1A:2B:3C:00:04 ") + update, action);
+        const int failed = text.indexOf(QStringLiteral("00:1A:2B:3C:00:05 ") + update, action);
+        const int failures = text.indexOf(QStringLiteral("Failures and their reasons (1)"), qMax(updated, failed));
+        QVERIFY2(updated > action && failed > action && failures > 0, qPrintable(text.right(900)));
+        QVERIFY(text.indexOf(QStringLiteral("failed: disconnected at packet 0 of 3"), failures) > failures);
     }
 
     void repair_search_reaches_the_devices()
