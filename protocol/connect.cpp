@@ -60,8 +60,7 @@ Connect::Connect(QObject *parent)
     qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
-    answers = new DatagramReader(Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
-    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
+    readAnswersBy(DatagramReader::DefaultPath);
     commandSocket = boundSocket(Wire::CommandPort);
 
     initTcpServer();
@@ -243,6 +242,13 @@ void Connect::takeAnswers()
                                         AdminService::Error);
         droppedAnswers = 0;
     }
+}
+
+void Connect::readAnswersBy(DatagramReader::Path path)
+{
+    delete answers;   // frees the ports for the new reader
+    answers = DatagramReader::open(path, Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
+    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
 }
 
 void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)

@@ -13,13 +13,13 @@
 
 #include <utility>
 
+#include "protocol/datagramreader.h"
 #include "protocol/localipcache.h"
 #include "protocol/wire.h"
 #include "registry/dev.h"
 #include "update/commpackhead.h"
 #include "update/file.h"
 
-class DatagramReader;
 class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
@@ -153,6 +153,8 @@ public:
     void takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast);
     // Null for an inert second engine.
     DatagramReader *answerReader() const { return answers; }
+    // Reads the answer ports by that path from now on; what the old reader held is lost. Benchmarks compare the two.
+    void readAnswersBy(DatagramReader::Path path);
 
     int searchCount() const { return searchNum; }
     int receiveCount() const { return receiveNum; }

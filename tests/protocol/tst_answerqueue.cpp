@@ -17,6 +17,13 @@ class TestAnswerQueue : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+#ifdef SEARCHER_PORTABLE_READER
+        Connect::instance()->readAnswersBy(DatagramReader::PortablePath);
+#endif
+    }
+
     void a_stalled_window_loses_no_answer_data()
     {
         QTest::addColumn<int>("limit");

@@ -106,6 +106,9 @@ private slots:
     void initTestCase()
     {
         engine = Connect::instance();
+#ifdef SEARCHER_PORTABLE_READER
+        engine->readAnswersBy(DatagramReader::PortablePath);
+#endif
         devs = Devs::instance();
     }
 
