@@ -359,9 +359,9 @@ private slots:
     void clean_list_forgets_answers_that_came_before_it()
     {
         devs->clear();
-        QVERIFY(sendFrom(OtherLocalAddress, searchAnswer(QStringLiteral("before-the-clean")), 18153));
         // Read off the port by the reader, not yet taken: the event loop does not turn meanwhile.
         const int read = engine->answerReader()->readCount();
+        QVERIFY(sendFrom(OtherLocalAddress, searchAnswer(QStringLiteral("before-the-clean")), 18153));
         QElapsedTimer waited;
         waited.start();
         while (engine->answerReader()->readCount() == read && !waited.hasExpired(5000))
