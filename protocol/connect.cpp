@@ -25,6 +25,11 @@ constexpr int DatagramsPerChunk = 64;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
+// A search whose answers were dropped is sent again by the engine itself once
+// they have stopped coming, so that the list completes; at most this often.
+constexpr int MaxSearchRepeats = 2;
+constexpr int AnswersQuietMs = 300;
+
 // The last host address of 192.168.147.0/24 that "Prepare All Update" hands out,
 // and the settings every device gets with its address.
 constexpr int LastAssignableHost = 254;
@@ -61,6 +66,9 @@ Connect::Connect(QObject *parent)
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
     readAnswersBy(DatagramReader::DefaultPath);
+    answersQuiet.setSingleShot(true);
+    answersQuiet.setInterval(AnswersQuietMs);
+    connect(&answersQuiet, SIGNAL(timeout()), this, SLOT(answersSettled()));
     commandSocket = boundSocket(Wire::CommandPort);
 
     initTcpServer();
@@ -126,10 +134,17 @@ void Connect::sendToCommandPort(const char *data, int size)
 
 void Connect::search()
 {
+    searchRepeatsLeft = MaxSearchRepeats;
+    sendSearch(true);
+}
+
+void Connect::sendSearch(bool ageDevices)
+{
     ++searchNum;
     const QByteArray request = Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, 0));
     sendToSearchPort(request.constData(), request.size());
-    emit sendMsg(searchNum);
+    if (ageDevices)
+        emit sendMsg(searchNum);
     AdminService::instance()->debug(QStringLiteral("[S]search"), AdminService::Sent);
 }
 
@@ -236,11 +251,22 @@ void Connect::takeAnswers()
             return;
         }
     }
-    // Said once the list has caught up, with what the whole overflow cost.
-    if (droppedAnswers > 0) {
-        AdminService::instance()->debug(QStringLiteral("[E]answer queue full, dropped %1 datagrams").arg(droppedAnswers),
-                                        AdminService::Error);
-        droppedAnswers = 0;
+    if (droppedAnswers > 0)
+        answersQuiet.start();
+}
+
+// Said once a burst is over, with what it lost in all. The devices whose
+// answers were lost are offline in the list until they answer again.
+void Connect::answersSettled()
+{
+    const bool again = searchRepeatsLeft > 0;
+    AdminService::instance()->debug(QStringLiteral("[E]answers dropped: %1").arg(droppedAnswers)
+                                        + (again ? QStringLiteral(", searching again") : QString()),
+                                    AdminService::Error);
+    droppedAnswers = 0;
+    if (again) {
+        --searchRepeatsLeft;
+        sendSearch(false);
     }
 }
 

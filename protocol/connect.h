@@ -199,8 +199,11 @@ private slots:
     void clientWrote(int descriptor);
     void packageMeasured();
     void takeAnswers();
+    void answersSettled();
 
 private:
+    // A repeat after dropped answers leaves the devices' online state alone.
+    void sendSearch(bool ageDevices);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
     UpdateClient *clientOf(int descriptor) const;
@@ -238,7 +241,9 @@ private:
     QUdpSocket *addressSocket = nullptr;   // bound to the presented address: sends leave through its interface
     QUdpSocket *commandSocket = nullptr;
     DatagramReader *answers = nullptr;   // ports 18153 (broadcast answers) and 18155 (private answers)
-    int droppedAnswers = 0;              // turned away by a full queue, not yet in the debug window
+    int droppedAnswers = 0;              // lost since the answers last settled
+    int searchRepeatsLeft = 0;           // for the latest search asked for
+    QTimer answersQuiet;                 // a burst's answers have stopped coming
     int searchNum = 0;
     int receiveNum = 0;
     int timeoutInterval = 500;

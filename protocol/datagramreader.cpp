@@ -51,12 +51,13 @@ void DatagramReader::setQueueLimit(int limit)
     m_limit = limit;
 }
 
-void DatagramReader::enqueue(QVector<Datagram> &batch)
+void DatagramReader::enqueue(QVector<Datagram> &batch, int lost)
 {
     bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_read += batch.size();
+        m_dropped += lost;
         for (Datagram &datagram : batch) {
             if (int(m_queue.size()) >= m_limit)
                 ++m_dropped;

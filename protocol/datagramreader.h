@@ -27,8 +27,9 @@ public:
         bool isBroadCast = false;   // came in on the broadcast answer port
     };
 
-    // LinuxPath takes up to a batch of datagrams a system call; PortablePath
-    // reads through Qt's sockets on any system.
+    // LinuxPath takes up to a batch of datagrams a system call and learns how
+    // many the kernel dropped; PortablePath reads through Qt's sockets on any
+    // system and learns only of what the full queue drops.
     enum Path { LinuxPath, PortablePath };
     // LinuxPath on Linux, unless the build asks for the portable one.
     static const Path DefaultPath;
@@ -43,7 +44,7 @@ public:
     static DatagramReader *open(Path path, quint16 broadcastPort, quint16 privatePort, int bufferBytes);
 
     // Up to max of the waiting datagrams, oldest first. dropped: how many the
-    // full queue turned away since the last call.
+    // system or the full queue lost since the last call.
     QVector<Datagram> take(int max, int *dropped);
     // Datagrams read off the ports so far, the ones a full queue dropped among them.
     int readCount() const;
@@ -57,8 +58,9 @@ signals:
 
 protected:
     DatagramReader() = default;
-    // On the reader's thread: the datagrams read, oldest first.
-    void enqueue(QVector<Datagram> &batch);
+    // On the reader's thread: the datagrams read, oldest first, and how many
+    // the system dropped since the previous batch.
+    void enqueue(QVector<Datagram> &batch, int lost);
 
 private:
     mutable std::mutex m_mutex;        // guards what follows

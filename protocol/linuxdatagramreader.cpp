@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -35,6 +36,18 @@ int openPort(quint16 port, int bufferBytes)
     }
     ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
     return descriptor;
+}
+
+// The socket's running count of the datagrams the kernel dropped for want of room.
+bool dropCount(int descriptor, quint32 *count)
+{
+    quint32 memory[SK_MEMINFO_VARS] = {};
+    socklen_t size = sizeof memory;
+    if (::getsockopt(descriptor, SOL_SOCKET, SO_MEMINFO, memory, &size) < 0
+        || size <= socklen_t(SK_MEMINFO_DROPS * sizeof(quint32)))
+        return false;
+    *count = memory[SK_MEMINFO_DROPS];
+    return true;
 }
 
 } // namespace
@@ -109,6 +122,15 @@ int LinuxDatagramReader::drain(int port, char *buffers)
         batch.append({QByteArray(static_cast<const char *>(pieces[i].iov_base), int(messages[i].msg_len)),
                       QHostAddress(ntohl(senders[i].sin_addr.s_addr)), port == 0});
     }
-    enqueue(batch);
+    // Asked once the port has run dry: the kernel drops only while datagrams
+    // wait, so this sees every drop, even those at the very end of a burst
+    // that no later datagram would tell of.
+    int lost = 0;
+    quint32 drops = 0;
+    if (count < BatchSize && dropCount(m_descriptors[port], &drops)) {
+        lost = int(drops - m_kernelDrops[port]);   // a count that wrapped around still subtracts right
+        m_kernelDrops[port] = drops;
+    }
+    enqueue(batch, lost);
     return count;
 }

@@ -57,5 +57,5 @@ void PortableDatagramReader::drain(QUdpSocket *socket, bool isBroadCast)
             break;
         batch.append({datagram.data(), datagram.senderAddress(), isBroadCast});
     }
-    enqueue(batch);
+    enqueue(batch, 0);
 }
