@@ -24,6 +24,11 @@ constexpr int DatagramsPerChunk = 64;
 constexpr int MaxDatagramsPerTurn = 512;
 constexpr int MaxTurnMs = 5;
 
+// A search whose answers were dropped is sent again by the engine itself once
+// they have stopped coming, so that the list completes; at most this often.
+constexpr int MaxSearchRepeats = 2;
+constexpr int AnswersQuietMs = 300;
+
 // Every device hears every broadcast, also the settings meant for the others.
 // A camera's network stack may hold only a few dozen datagrams while it is
 // busy encoding; at one every 10 ms (100 a second) none of them runs over,
@@ -59,8 +64,10 @@ Connect::Connect(QObject *parent)
     qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
-    answers = new DatagramReader(Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
-    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
+    readAnswersBy(DatagramReader::DefaultPath);
+    answersQuiet.setSingleShot(true);
+    answersQuiet.setInterval(AnswersQuietMs);
+    connect(&answersQuiet, SIGNAL(timeout()), this, SLOT(answersSettled()));
     commandSocket = boundSocket(Wire::CommandPort);
 
     initTcpServer();
@@ -129,10 +136,17 @@ void Connect::sendToCommandPort(const char *data, int size)
 
 void Connect::search()
 {
+    searchRepeatsLeft = MaxSearchRepeats;
+    sendSearch(true);
+}
+
+void Connect::sendSearch(bool ageDevices)
+{
     ++searchNum;
     const QByteArray request = Wire::datagram(Wire::makeHead(Wire::SEARCH_DEVICE, 0));
     sendToSearchPort(request.constData(), request.size());
-    emit sendMsg(searchNum);
+    if (ageDevices)
+        emit sendMsg(searchNum);
     AdminService::instance()->debug(QStringLiteral("[S]search"), AdminService::Sent);
 }
 
@@ -239,12 +253,30 @@ void Connect::takeAnswers()
             return;
         }
     }
-    // Said once the list has caught up, with what the whole overflow cost.
-    if (droppedAnswers > 0) {
-        AdminService::instance()->debug(QStringLiteral("[E]answer queue full, dropped %1 datagrams").arg(droppedAnswers),
-                                        AdminService::Error);
-        droppedAnswers = 0;
+    if (droppedAnswers > 0)
+        answersQuiet.start();
+}
+
+// Said once a burst is over, with what it lost in all. The devices whose
+// answers were lost are offline in the list until they answer again.
+void Connect::answersSettled()
+{
+    const bool again = searchRepeatsLeft > 0;
+    AdminService::instance()->debug(QStringLiteral("[E]answers dropped: %1").arg(droppedAnswers)
+                                        + (again ? QStringLiteral(", searching again") : QString()),
+                                    AdminService::Error);
+    droppedAnswers = 0;
+    if (again) {
+        --searchRepeatsLeft;
+        sendSearch(false);
     }
+}
+
+void Connect::readAnswersBy(DatagramReader::Path path)
+{
+    delete answers;   // frees the ports for the new reader
+    answers = DatagramReader::open(path, Wire::BroadcastAnswerPort, Wire::PrivateAnswerPort, AnswerSocketBufferBytes);
+    connect(answers, SIGNAL(datagramsReadyMsg()), this, SLOT(takeAnswers()));
 }
 
 void Connect::takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast)

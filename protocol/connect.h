@@ -13,6 +13,7 @@
 
 #include <utility>
 
+#include "protocol/datagramreader.h"
 #include "protocol/localipcache.h"
 #include "protocol/networkchange.h"
 #include "protocol/wire.h"
@@ -20,7 +21,6 @@
 #include "update/commpackhead.h"
 #include "update/file.h"
 
-class DatagramReader;
 class QUdpSocket;
 class TcpServer;
 class TimeoutItem;
@@ -148,6 +148,8 @@ public:
     void takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast);
     // Null for an inert second engine.
     DatagramReader *answerReader() const { return answers; }
+    // Reads the answer ports by that path from now on; what the old reader held is lost. Benchmarks compare the two.
+    void readAnswersBy(DatagramReader::Path path);
 
     int searchCount() const { return searchNum; }
     int receiveCount() const { return receiveNum; }
@@ -199,8 +201,11 @@ private slots:
     void packageMeasured();
     void takeAnswers();
     void sendNextNetworkChange();
+    void answersSettled();
 
 private:
+    // A repeat after dropped answers leaves the devices' online state alone.
+    void sendSearch(bool ageDevices);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
     UpdateClient *clientOf(int descriptor) const;
@@ -237,7 +242,9 @@ private:
     QUdpSocket *addressSocket = nullptr;   // bound to the presented address: sends leave through its interface
     QUdpSocket *commandSocket = nullptr;
     DatagramReader *answers = nullptr;   // ports 18153 (broadcast answers) and 18155 (private answers)
-    int droppedAnswers = 0;              // turned away by a full queue, not yet in the debug window
+    int droppedAnswers = 0;              // lost since the answers last settled
+    int searchRepeatsLeft = 0;           // for the latest search asked for
+    QTimer answersQuiet;                 // a burst's answers have stopped coming
     int searchNum = 0;
     int receiveNum = 0;
     int timeoutInterval = 500;
