@@ -66,15 +66,16 @@ private slots:
         const int searchesBefore = engine->searchCount();
 
         // The GUI thread turns no event loop after a search until the reader
-        // has taken every answer to it.
+        // has taken every answer to it. Counted from before the first search:
+        // its first answers may be read before the search's line is logged.
+        const int read = reader->readCount();
         int stalled = 0;
         const auto stall = connect(AdminService::instance(), &AdminService::debugMsg, this, [&](const QString &line) {
             if (line != QLatin1String("[S]search") || stalled == stalls)
                 return;
             ++stalled;
-            const int before = reader->readCount();
             QDeadlineTimer deadline(20000);
-            while (reader->readCount() - before < Devices && !deadline.hasExpired())
+            while (reader->readCount() - read < stalled * Devices && !deadline.hasExpired())
                 QThread::msleep(1);
         });
         const auto restore = qScopeGuard([&] {
