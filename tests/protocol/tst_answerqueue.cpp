@@ -68,11 +68,17 @@ private slots:
         // The GUI thread turns no event loop after a search until the reader
         // has taken every answer to it. Counted from before the first search:
         // its first answers may be read before the search's line is logged.
+        // A search after the stalls finds the queue open, as a busy machine
+        // may well keep the window a thousand answers behind.
         const int read = reader->readCount();
         int stalled = 0;
         const auto stall = connect(AdminService::instance(), &AdminService::debugMsg, this, [&](const QString &line) {
-            if (line != QLatin1String("[S]search") || stalled == stalls)
+            if (line != QLatin1String("[S]search"))
                 return;
+            if (stalled == stalls) {
+                reader->setQueueLimit(DatagramReader::MaxQueued);
+                return;
+            }
             ++stalled;
             QDeadlineTimer deadline(20000);
             while (reader->readCount() - read < stalled * Devices && !deadline.hasExpired())
@@ -84,13 +90,14 @@ private slots:
         });
         engine->search();
 
-        QTRY_COMPARE_WITH_TIMEOUT(debugLines(log).filter("[E]"), lines, 20000);
+        if (complete)
+            QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().size(), Devices, 20000);
+        else
+            QTRY_COMPARE_WITH_TIMEOUT(debugLines(log).filter("[E]"), lines, 20000);
+        QCOMPARE(debugLines(log).filter("[E]"), lines);
         QCOMPARE(engine->searchCount() - searchesBefore, searches);
         QCOMPARE(aged.size(), 1);   // a repeat greys no row
-        if (complete)
-            QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().size(), Devices, 10000);
-        else
-            QVERIFY(devs->getDevList().size() < Devices);
+        QCOMPARE(devs->getDevList().size() < Devices, !complete);
         QHash<QString, int> device;
         for (int i = 0; i < Devices; ++i)
             device.insert(sim.mac(i), i);
