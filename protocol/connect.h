@@ -102,7 +102,6 @@ public:
     // Network settings for many devices ("Prepare All Update", a site plan),
     // sent one after another at a pace every device keeps up with, then a search.
     void setAllIp(const QList<NetworkChange> &changes);
-    bool isSendingNetworkChanges() const { return !networkChanges.isEmpty(); }
     void reset();
     void resetAll();
     void resetFailSearch();

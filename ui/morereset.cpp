@@ -28,13 +28,6 @@ void MoreReset::centerInParent()
     DialogChrome::centerInParent(this);
 }
 
-void MoreReset::ask(const QString &title, const QString &question, std::function<void()> confirmed)
-{
-    ui->label->setText(title);
-    ui->label_3->setText(question);
-    whenConfirmed(std::move(confirmed));
-}
-
 void MoreReset::whenConfirmed(std::function<void()> confirmed)
 {
     onConfirm = std::move(confirmed);

@@ -10,7 +10,7 @@ class Connect;
 namespace Ui { class MoreReset; }
 
 // Asks the installer to confirm a reset of every device on the LAN before it
-// is sent, or, through ask(), any other command that reaches many devices.
+// is sent.
 class MoreReset final : public QWidget
 {
     Q_OBJECT
@@ -23,8 +23,6 @@ public:
     void centerInParent();
     // What "Setting" does instead of resetting every device.
     void whenConfirmed(std::function<void()> confirmed);
-    // The same dialog for another question: its title, its text, and what "Setting" does.
-    void ask(const QString &title, const QString &question, std::function<void()> confirmed);
 
 signals:
     void closeMsg();
