@@ -36,6 +36,7 @@
 #include "ui/menu.h"
 #include "update/file.h"
 #include "update/update.h"
+#include "update/updaterun.h"
 #include "ui/morereset.h"
 #include "ui_searcher.h"
 #include "video/video.h"
@@ -53,6 +54,7 @@ Searcher::Searcher(QWidget *parent)
     video = Video::instance();
     debugBus = AdminService::instance();
     engine = Connect::instance();
+    run = UpdateRun::instance();
     devs = Devs::instance();
     language = English;
     if (s_instance)
@@ -117,14 +119,14 @@ Searcher::Searcher(QWidget *parent)
     });
     // A device's update ends installed or failed, with the run's package.
     const auto updateEnded = [this](int device, const QString &failure) {
-        const Package &package = engine->updatePackage();
-        visit.updateEnded(engine->updateDeviceMac(device), QFileInfo(package.path).fileName(), package.size, package.md5, failure);
+        const Package &package = run->updatePackage();
+        visit.updateEnded(run->updateDeviceMac(device), QFileInfo(package.path).fileName(), package.size, package.md5, failure);
     };
-    connect(engine, &Connect::updateStepMsg, this, [updateEnded](int device, int step) {
+    connect(run, &UpdateRun::updateStepMsg, this, [updateEnded](int device, int step) {
         if (step == 4)
             updateEnded(device, QString());
     });
-    connect(engine, &Connect::updateFailMsg, this, [updateEnded](int device, int reason, int at, int of) {
+    connect(run, &UpdateRun::updateFailMsg, this, [updateEnded](int device, int reason, int at, int of) {
         updateEnded(device, Update::failureText(reason, at, of));
     });
     connect(feedback, &CommandFeedback::outcomeMsg, this, [this](const QString &mac, const QString &ip, CommandFeedback::Kind kind) {
@@ -168,6 +170,7 @@ Searcher::~Searcher()
         delete netConfig;
         delete fileDialog;
         delete devList;
+        delete run;   // before the engine it asks for requests
         delete engine;
         s_instance = nullptr;
     }
@@ -348,16 +351,17 @@ void Searcher::openUpdate()
         return;
     // Several rows picked with Ctrl or Shift: those devices, as one run.
     const QList<int> rows = devList->selectedDevRows();
-    if (rows.size() < 2) {
-        engine->startUpdate(ui->lineEdit_fileAddress->text());
-        return;
-    }
-    const QList<Dev *> list = devs->getDevList();
     QList<Dev *> picked;
-    for (int row : rows)
-        if (Dev *dev = list.value(row))
+    if (rows.size() < 2) {
+        if (Dev *dev = devs->getSelected())
             picked << dev;
-    engine->startUpdateOf(ui->lineEdit_fileAddress->text(), picked);
+    } else {
+        const QList<Dev *> list = devs->getDevList();
+        for (int row : rows)
+            if (Dev *dev = list.value(row))
+                picked << dev;
+    }
+    run->startUpdate(ui->lineEdit_fileAddress->text(), picked);
 }
 
 void Searcher::openQRCode()
@@ -517,7 +521,7 @@ void Searcher::closeMoreReset()
 void Searcher::moreupdate()
 {
     if (openUpdateDialog())
-        engine->startAllUpdate(ui->lineEdit_fileAddress->text());
+        run->startAllUpdate(ui->lineEdit_fileAddress->text(), devs->getDevList());
 }
 
 // Every online device (or the rows picked) restarts with a new address: the

@@ -31,6 +31,7 @@ class QTranslator;
 class Video;
 class VideoInfo;
 class Update;
+class UpdateRun;
 
 namespace Ui { class Searcher; }
 
@@ -156,6 +157,7 @@ private:
     Video *video = nullptr;
     AdminService *debugBus = nullptr;
     Connect *engine = nullptr;
+    UpdateRun *run = nullptr;
     Devs *devs = nullptr;
     QTimer ipTimer;
     int language = English;

@@ -27,6 +27,7 @@
 #include "protocol/connect.h"
 #include "registry/devs.h"
 #include "update/update.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -58,9 +59,9 @@ Result run(int atOnce, const QString &package, DevsimProcess &sim, QWidget *wind
 {
     Result result;
     result.atOnce = atOnce;
-    Connect *engine = Connect::instance();
-    engine->resetUpdate();
-    engine->setUpdatesAtOnce(atOnce);
+    UpdateRun *run = UpdateRun::instance();
+    run->resetUpdate();
+    run->setUpdatesAtOnce(atOnce);
     const int receivedBefore = sim.events("update_received").size();
 
     Update dialog(window);
@@ -70,11 +71,11 @@ Result run(int atOnce, const QString &package, DevsimProcess &sim, QWidget *wind
         BenchLab::waitUntil([] { return false; }, 300, 5);
         result.openStallMs = opening.worstMs();
     }
-    QSignalSpy summary(engine, SIGNAL(updateAllFinishMsg(int,int)));
+    QSignalSpy summary(run, SIGNAL(updateAllFinishMsg(int,int)));
     StallWatch stalls(5);
     QElapsedTimer clock;
     clock.start();
-    engine->startAllUpdate(package);
+    run->startAllUpdate(package, Devs::instance()->getDevList());
     BenchLab::waitUntil([&] { return !summary.isEmpty(); }, GiveUpMs, 5);
     result.wallMs = double(clock.nsecsElapsed()) / 1e6;
     result.stallMs = stalls.worstMs();
@@ -95,7 +96,7 @@ Result run(int atOnce, const QString &package, DevsimProcess &sim, QWidget *wind
         result.slowestRate = std::min(result.slowestRate, rate);
     }
     result.meanRate = received.isEmpty() ? 0 : rateSum / received.size();
-    engine->resetUpdate();
+    run->resetUpdate();
     return result;
 }
 
@@ -177,7 +178,7 @@ int main(int argc, char *argv[])
         return 1;
     std::printf("large site: %d devices, %d-byte package, no install time\n", LargeSite, LargeSitePackageBytes);
     printHeader();
-    const Result site = run(Connect::MaxUpdatesAtOnce, packages.at(3), large, &window);
+    const Result site = run(UpdateRun::MaxUpdatesAtOnce, packages.at(3), large, &window);
     printResult(site);
     std::printf("longest GUI-thread stall during a run: %lld ms (goal: under 100); showing the dialog: %lld ms\n",
                 std::max({results[0].stallMs, results[1].stallMs, site.stallMs}),

@@ -38,6 +38,7 @@
 #include "support/labaddresses.h"
 #include "simupdater.h"
 #include "update/update.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -81,10 +82,11 @@ QString makePackage(const QTemporaryDir &dir, qint64 bytes)
 }
 
 // An update of devices at this host (each failed one makes room for the next), its package measured.
-void startRun(Connect *engine, const QString &package, int devices = 1)
+void startRun(UpdateRun *run, const QString &package, int devices = 1)
 {
-    engine->resetUpdate();
+    run->resetUpdate();
     Devs::instance()->clear();
+    Connect *engine = Connect::instance();
     msg_broadcast_t record = Wire::emptyRecord();
     Wire::writeText(record.ip, LabAddresses::presented().toString());
     for (int i = 0; i < devices; ++i) {
@@ -94,16 +96,16 @@ void startRun(Connect *engine, const QString &package, int devices = 1)
     int ready = 0;
     const QMetaObject::Connection counting = QObject::connect(AdminService::instance(), &AdminService::debugMsg,
                                                               [&](const QString &line) { ready += line.startsWith(QLatin1String("[TCP]package ready")); });
-    engine->startAllUpdate(package);
+    run->startAllUpdate(package, Devs::instance()->getDevList());
     BenchLab::waitUntil([&] { return ready > 0; }, 20000, 5);
     QObject::disconnect(counting);
 }
 
 // Bytes per second that the device at this host takes the package at, after
 // that many strangers tried to connect and stayed.
-double transferRate(Connect *engine, const QString &package, qint64 bytes, int strangers = 0)
+double transferRate(UpdateRun *run, const QString &package, qint64 bytes, int strangers = 0)
 {
-    startRun(engine, package);
+    startRun(run, package);
     std::vector<std::unique_ptr<Peer>> crowd;
     for (int i = 0; i < strangers; ++i)
         crowd.push_back(std::make_unique<Peer>(true));
@@ -118,9 +120,9 @@ double transferRate(Connect *engine, const QString &package, qint64 bytes, int s
     return double(device.received - 44) * 1000.0 / double(qMax<qint64>(1, clock.elapsed()));
 }
 
-void resets(Connect *engine, const QString &package)
+void resets(UpdateRun *run, const QString &package)
 {
-    startRun(engine, package, 41);   // each reset fails a device of its own
+    startRun(run, package, 41);   // each reset fails a device of its own
     int survived = 0;
     for (int i = 0; i < 40; ++i) {
         Peer device;
@@ -131,7 +133,7 @@ void resets(Connect *engine, const QString &package)
             device.socket.disconnectFromHost();   // the header goes out, the first packet finds the reset
         else
             device.reset();
-        BenchLab::waitUntil([&] { return engine->clientCount() == 0; }, 2000, 1);
+        BenchLab::waitUntil([&] { return run->clientCount() == 0; }, 2000, 1);
         ++survived;
     }
     Peer device;
@@ -142,10 +144,10 @@ void resets(Connect *engine, const QString &package)
                 whole ? "its whole" : "NOT its whole");
 }
 
-void falseCompleted(Connect *engine, const QString &package, qint64 bytes)
+void falseCompleted(UpdateRun *run, const QString &package, qint64 bytes)
 {
-    startRun(engine, package);
-    QSignalSpy installed(engine, SIGNAL(updateFinishMsg(int)));
+    startRun(run, package);
+    QSignalSpy installed(run, SIGNAL(updateFinishMsg(int)));
     Peer device;
     device.connected();
     device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
@@ -161,10 +163,10 @@ void falseCompleted(Connect *engine, const QString &package, qint64 bytes)
                 int(installed.size()), device.received - 44, bytes);
 }
 
-void requestFlood(Connect *engine, const QString &package, qint64 bytes)
+void requestFlood(UpdateRun *run, const QString &package, qint64 bytes)
 {
     StallWatch stalls(10);
-    startRun(engine, package);
+    startRun(run, package);
     int refused = 0;
     for (int i = 0; i < 200; ++i) {
         Peer stranger(true);
@@ -177,7 +179,7 @@ void requestFlood(Connect *engine, const QString &package, qint64 bytes)
     for (int i = 0; i < 200; ++i)
         device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     BenchLab::waitUntil([&] { device.drain(); return false; }, 1000, 1);
-    engine->resetUpdate();   // the run is over: the package is no longer served
+    run->resetUpdate();   // the run is over: the package is no longer served
     Peer late;
     late.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH));
     const bool lateClosed = BenchLab::waitUntil([&] { return late.socket.state() == QAbstractSocket::UnconnectedState; }, 2000, 1);
@@ -187,10 +189,10 @@ void requestFlood(Connect *engine, const QString &package, qint64 bytes)
                 bytes >> 20, refused, stalls.worstMs(), late.received, lateClosed ? "was closed" : "was NOT closed");
 }
 
-void idleStrangers(Connect *engine, const QString &package, qint64 bytes)
+void idleStrangers(UpdateRun *run, const QString &package, qint64 bytes)
 {
-    const double alone = transferRate(engine, package, bytes);
-    const double crowded = transferRate(engine, package, bytes, 200);
+    const double alone = transferRate(run, package, bytes);
+    const double crowded = transferRate(run, package, bytes, 200);
     std::printf("4 idle strangers: %lld MiB alone %.0f B/s; after 200 idle connections from another address %.0f B/s "
                 "(%.2f of alone)\n",
                 bytes >> 20, alone, crowded, crowded / qMax(1.0, alone));
@@ -206,9 +208,10 @@ qint64 rssKiB()
     return -1;
 }
 
-void spoofing(Connect *engine, const QString &package)
+void spoofing(UpdateRun *run, const QString &package)
 {
-    engine->resetUpdate();
+    run->resetUpdate();
+    Connect *engine = Connect::instance();
     Devs *devs = Devs::instance();
     devs->clear();
     const qint64 before = rssKiB();
@@ -240,7 +243,7 @@ void spoofing(Connect *engine, const QString &package)
     devs->selectDev(0);
     Update dialog;
     dialog.show();
-    engine->startUpdate(package);
+    run->startUpdate(package, {devs->getSelected()});
     received = engine->receiveCount();
     clock.restart();
     for (int i = 0; i < 3000; ++i)
@@ -251,11 +254,11 @@ void spoofing(Connect *engine, const QString &package)
     for (QCheckBox *box : dialog.findChildren<QCheckBox *>())
         rows += box->objectName().startsWith(QLatin1String("checkBox_restart_")) && box->isChecked();
     std::printf("5 forged update-begin answers: 3000 sent, taken in %lld ms; rows begun in the dialog: %d\n", took, rows);
-    engine->resetUpdate();
+    run->resetUpdate();
     devs->clear();
 }
 
-void descriptorsRunOut(Connect *engine, const QString &package)
+void descriptorsRunOut(UpdateRun *run, const QString &package)
 {
     rlimit limit;
     getrlimit(RLIMIT_NOFILE, &limit);
@@ -274,13 +277,13 @@ void descriptorsRunOut(Connect *engine, const QString &package)
     crowd.clear();
     setrlimit(RLIMIT_NOFILE, &saved);
     BenchLab::waitUntil([] { return false; }, 1500, 10);   // the server's retry
-    startRun(engine, package);
+    startRun(run, package);
     Peer device;
     const bool served = device.connected() && (device.send(SimUpdater::message(Transfer::GET_UPDATE_PATCH)),
                                                BenchLab::waitUntil([&] { device.drain(); return device.received >= 44; }, 3000, 1));
     std::printf("6 descriptors ran out (limit %d): afterwards a device %s\n", open + 40,
                 served ? "connected and was served" : "was NOT served");
-    engine->resetUpdate();
+    run->resetUpdate();
 }
 
 } // namespace
@@ -296,7 +299,7 @@ int main(int argc, char *argv[])
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
     QApplication app(argc, argv);
-    Connect *engine = Connect::instance();
+    UpdateRun *run = UpdateRun::instance();
     Devs::instance();
     QTemporaryDir dir;
     const qint64 big = 64LL * 1024 * 1024;
@@ -305,11 +308,11 @@ int main(int argc, char *argv[])
     const QString package4 = makePackage(dir, 4LL * 1024 * 1024);
     const QString package32k = makePackage(dir, 4 * 8192);
 
-    resets(engine, package32k);
-    falseCompleted(engine, package16, 16LL * 1024 * 1024);
-    requestFlood(engine, package64, big);
-    idleStrangers(engine, package4, 4LL * 1024 * 1024);
-    spoofing(engine, package32k);
-    descriptorsRunOut(engine, package32k);
+    resets(run, package32k);
+    falseCompleted(run, package16, 16LL * 1024 * 1024);
+    requestFlood(run, package64, big);
+    idleStrangers(run, package4, 4LL * 1024 * 1024);
+    spoofing(run, package32k);
+    descriptorsRunOut(run, package32k);
     return 0;
 }

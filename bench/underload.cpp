@@ -37,6 +37,7 @@
 #include "resources/resources.h"
 #include "support/mainwindowfixture.h"
 #include "ui/admin.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -105,7 +106,8 @@ int main(int argc, char *argv[])
     }
     Searcher *window = ui.window();
     Connect *engine = Connect::instance();
-    engine->setUpdateTimeout(120 * 1000, 120 * 1000);
+    UpdateRun *run = UpdateRun::instance();
+    run->setUpdateTimeout(120 * 1000, 120 * 1000);
 
     // The debug window, open for the whole run.
     QMetaObject::invokeMethod(window, "openAdmin");
@@ -140,7 +142,7 @@ int main(int argc, char *argv[])
     const QMetaObject::Connection counting = QObject::connect(engine, &Connect::sendMsg, [&](int) {
         Search search;
         search.atMs = double(clock.nsecsElapsed()) / 1e6;
-        search.clients = engine->clientCount();
+        search.clients = run->clientCount();
         search.debugLines = debugList->count();
         searches.append(search);
     });

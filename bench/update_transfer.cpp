@@ -22,6 +22,7 @@
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
         std::fprintf(stderr, "bench_update_transfer: devsim did not start\n");
         return result;
     }
-    engine->resetUpdate();
+    UpdateRun::instance()->resetUpdate();
     engine->cleanSearch();
     if (!BenchLab::waitUntil([&] { return devs->getDevList().size() == devices; }, 5000)) {
         std::fprintf(stderr, "bench_update_transfer: %d of %d devices answered\n", int(devs->getDevList().size()), devices);
@@ -68,8 +69,8 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
     // package of its own, or devices updated by an earlier run would be passed over.
     const QString copy = package + QString::number(devices);
     QFile::copy(package, copy);
-    engine->setUpdatesAtOnce(devices);
-    engine->startAllUpdate(copy);
+    UpdateRun::instance()->setUpdatesAtOnce(devices);
+    UpdateRun::instance()->startAllUpdate(copy, devs->getDevList());
 
     BenchLab::waitUntil([&] {
         return eventsNamed(sim, "update_received").size() + eventsNamed(sim, "update_failed").size() >= devices;
@@ -93,7 +94,7 @@ Result runOnce(int devices, const QString &package, Connect *engine, Devs *devs)
     // One device: its own clock from header to last byte is finer than the log's milliseconds.
     result.spanMs = devices == 1 ? received.first().value(QLatin1String("ms")).toDouble() : last - first;
     result.bytesPerSecond = result.spanMs > 0 ? double(bytes) / (result.spanMs / 1000.0) / devices : 0;
-    engine->resetUpdate();
+    UpdateRun::instance()->resetUpdate();
     return result;
 }
 

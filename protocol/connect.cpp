@@ -61,7 +61,6 @@ Connect::Connect(QObject *parent)
         return;   // a second engine stays inert: no sockets, no timers
     s_instance = this;
     Wire::registerMetaTypes();
-    qRegisterMetaType<COMM_PACK_HEAD>("COMM_PACK_HEAD");
 
     sendSocket = boundSocket(Wire::SearchPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
     readAnswersBy(DatagramReader::DefaultPath);
@@ -69,8 +68,6 @@ Connect::Connect(QObject *parent)
     answersQuiet.setInterval(AnswersQuietMs);
     connect(&answersQuiet, SIGNAL(timeout()), this, SLOT(answersSettled()));
     commandSocket = boundSocket(Wire::CommandPort);
-
-    initTcpServer();
 
     // The tick runs only while automatic search is on, so an idle tool sleeps.
     connect(&autoSearchTimer, SIGNAL(timeout()), this, SLOT(autoSearch()));
@@ -84,7 +81,6 @@ Connect::~Connect()
 {
     qDeleteAll(timeoutList);
     timeoutList.clear();
-    resetUpdate();
     delete sendSocket;
     delete addressSocket;
     delete answers;
@@ -209,14 +205,14 @@ LocalAddress Connect::presentedCached() const
 QList<LocalAddress> Connect::localAddresses()
 {
     const QList<LocalAddress> candidates = localIp.refresh();
-    serveOnPresentedAddress();
+    emit presentedAddressMsg(pick(candidates, chosenLocal).address);
     return candidates;
 }
 
 void Connect::chooseLocalAddress(const LocalAddress &choice)
 {
     chosenLocal = choice;
-    serveOnPresentedAddress();
+    emit presentedAddressMsg(presentedCached().address);
 }
 
 // A search answered by a whole site queues thousands of answers within
@@ -315,16 +311,10 @@ void Connect::act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, 
         return;
     }
     case Wire::UPDATE_BEGIN: {
-        // Only a device that the run asked gets a row, once: anyone may send this.
-        const int index = beginningDevice(senderAdr, datagram);
-        if (index < 0) {
-            log->debug(QStringLiteral("[E]update begin from a device not being updated:") + senderAdr.toString(), AdminService::Error);
-            return;
-        }
-        runDevices[index].begun = true;
-        log->debug(QStringLiteral("[R]update begin,from:") + senderAdr.toString(), AdminService::Received);
-        touch(index);   // the device may take its time to restart
-        emit updateStepMsg(index, 1);
+        // Several devices may answer from one address; a whole record names which.
+        msg_broadcast_t record;
+        const bool whole = Wire::read(datagram, Wire::HeadSize, record);
+        emit updateBeginMsg(senderAdr, whole ? Wire::readText(record.mac).toLatin1() : QByteArray());
         return;
     }
     case Wire::CHANGE_COMPRESS_TYPE:
@@ -448,6 +438,11 @@ void Connect::sendUpdateRequest(Dev *dev)
     Wire::writeText(record.mask, getLocalIp().toString());
     const QByteArray bytes = Wire::datagram(Wire::makeHead(Wire::UPDATE_BEGIN, Wire::RecordSize), record);
     sendToCommandPort(bytes.constData(), bytes.size());
+}
+
+void Connect::updateRunOver()
+{
+    updating = false;
 }
 
 // ---- Request timeouts ----

@@ -1,75 +1,26 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QFutureWatcher>
-#include <QHash>
 #include <QHostAddress>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-#include <utility>
 
 #include "protocol/datagramreader.h"
 #include "protocol/localipcache.h"
 #include "protocol/networkchange.h"
 #include "protocol/wire.h"
 #include "registry/dev.h"
-#include "update/commpackhead.h"
-#include "update/file.h"
 
 class QUdpSocket;
-class TcpServer;
 class TimeoutItem;
 
-// One device that connected back to the update server.
-struct UpdateClient
-{
-    int descriptor = 0;
-    File *file = nullptr;   // the package being sent; null until the device asks for it
-    int device = -1;        // its place in the run's device list; -1 for a connection of no run device
-    bool waiting = false;   // asked while the run's package was still being measured
-    QElapsedTimer paced;    // since its first packet: its packets are due one per 5 ms from then
-
-    // Of no run device any more, it takes nothing more.
-    void detach()
-    {
-        device = -1;
-        delete std::exchange(file, nullptr);
-    }
-};
-
-// A device that the current run updates: only its connections are served the
-// package, and only its own signs of life keep its watchdog from failing it.
-struct RunDevice
-{
-    enum State { Queued, Requested, Connected, Sending, Installing, Installed, Failed };
-    // Why a device failed, for its row; the numbers that go with each are in updateFailMsg.
-    enum Failure { NoConnection, StoppedTaking, DisconnectedAt, NoInstall, PackageUnreadable };
-
-    Dev dev;                // the registry's record as the run began: its request is built from it
-    QHostAddress ip;        // the address in its record
-    QByteArray mac;
-    State state = Queued;
-    bool begun = false;     // its answer to the request has been shown
-    int descriptor = -1;    // its connection, once it has connected back
-    qint64 lastSign = 0;    // on the run's clock, ms
-
-    bool answersAt(const QHostAddress &address) const
-    {
-        return address.isEqual(ip, QHostAddress::TolerantConversion)
-               || address.isEqual(dev.addr, QHostAddress::TolerantConversion);
-    }
-    bool inFlight() const { return state > Queued && state < Installed; }
-};
-
-// The protocol engine: owns the four UDP ports and the TCP update server,
-// sends searches and device commands by broadcast, and turns what devices send
-// back into signals. Everything runs on the GUI thread but the reading of the
-// two answer ports, which a DatagramReader does on a thread of its own.
+// The protocol engine: owns the four UDP ports, sends searches and device
+// commands by broadcast, and turns what devices send back into signals; a
+// fleet update (UpdateRun) asks it for the update requests. Everything runs on
+// the GUI thread but the reading of the two answer ports, which a
+// DatagramReader does on a thread of its own.
 class Connect final : public QObject
 {
     Q_OBJECT
@@ -91,7 +42,7 @@ public:
     // interface still has it, else the best candidate; null when there is none.
     QHostAddress getLocalIp() const;
     LocalAddress localAddress() const;
-    // Walks the interfaces now; the update server follows the presented address.
+    // Walks the interfaces now; presentedAddressMsg tells the update server where to listen.
     QList<LocalAddress> localAddresses();
     void chooseLocalAddress(const LocalAddress &choice);
     void sendToSearchPort(const char *data, int size);
@@ -106,7 +57,10 @@ public:
     void resetAll();
     void resetFailSearch();
     void changeCompressType(bool h264);
+    // Automatic search waits from a device's update request until the run is over.
     void sendUpdateRequest(Dev *dev);
+    void updateRunOver();
+    bool isUpdating() const { return updating; }
 
     // Request timeouts.
     void addTimeout(int cmd, void (Connect::*callback)());
@@ -114,34 +68,6 @@ public:
     void removeTimeout(int cmd);
     void removeTimeout(msg_head_t header);
     int pendingTimeouts() const { return timeoutList.size(); }
-
-    // Firmware update: the selected device, or every online device that has
-    // not installed this very package since the tool started, N at a time.
-    void startUpdate(QString path);
-    // The devices the installer picked in the list, as one run.
-    void startUpdateOf(const QString &path, const QList<Dev *> &devices);
-    void startAllUpdate(QString path);
-    // Runs the devices of the run that failed once more, with the run's package.
-    void retryFailedUpdates();
-    static constexpr int DefaultUpdatesAtOnce = 4;
-    static constexpr int MaxUpdatesAtOnce = 16;
-    void setUpdatesAtOnce(int count);
-    int updatesAtOnce() const { return updatesAtOnceCount; }
-
-    // Transfer side.
-    void initTcpServer();
-    void resetUpdate();
-    // How long a device of a run may go without a sign of life before it is
-    // failed: ms until its package is out, installMs (ms when not given)
-    // while it installs it. Tests shorten them.
-    void setUpdateTimeout(int ms, int installMs = 0);
-    // How long a connection may ask for nothing before it is closed.
-    void setUpdateIdleTimeout(int ms);
-    bool isUpdating() const { return updating; }
-    // The run's package as measured (invalid until then), and the mac of its device i.
-    const Package &updatePackage() const { return package; }
-    QString updateDeviceMac(int device) const { return QString::fromLatin1(runDevices.value(device).mac); }
-    int clientCount() const { return clientList.size(); }
 
     // One datagram as an answer socket delivered it: every read comes through here.
     void takeDatagram(const QByteArray &datagram, const QHostAddress &sender, bool isBroadCast);
@@ -153,14 +79,11 @@ public:
     int searchCount() const { return searchNum; }
     int receiveCount() const { return receiveNum; }
 
-    bool event(QEvent *e) override;
-
 signals:
     void sendMsg(int);
     void receiveMsg(QHostAddress, int, msg_broadcast_t, int);
     void sendNetEditMsg();
     void sendStartUpdateMsg(QString);
-    void sendUpdateMsg(int, int);
     void sendChangeCompressTypeMsg();
     void sendGetVideoParamMsg();
     void sendResetMsg();
@@ -173,31 +96,18 @@ signals:
     void setVideoParamMsg();
     void sendGetHardwareStatusMsg();
     void getSetVideoSuccessMsg(int);
-    // Device i of the run (its row i + 1) was asked to update, at that address.
-    void updateRequestMsg(int device, QString ip);
-    // It reached step 1 to 4: request accepted, connected back, package sent, installed.
-    void updateStepMsg(int device, int step);
-    // It failed for a RunDevice::Failure; at and of: seconds waited, or packets sent of all.
-    void updateFailMsg(int device, int reason, int at, int of);
-    // The device on that connection reported its update installed.
-    void updateFinishMsg(int descriptor);
-    void updateAllFinishMsg(int updated, int failed);
+    // A device answered an update request: its address, and its record's mac when the answer holds one.
+    void updateBeginMsg(QHostAddress sender, QByteArray mac);
+    // The address presented to the devices, after a walk of the interfaces or the installer's choice.
+    void presentedAddressMsg(QHostAddress address);
     void cleanListMsg();
 
 public slots:
     void autoSearch();
-    void receiveTcp(int descriptor);
     void act(bool isBroadCast, msg_head_t recMsgHead, QByteArray datagram, QHostAddress senderAdr, int port);
-    void tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram);
     void timeoutMax(TimeoutItem *item);
-    void newConnect(int descriptor);
-    void disConnected(int descriptor);
-    void sendFile();
 
 private slots:
-    void watchUpdates();
-    void clientWrote(int descriptor);
-    void packageMeasured();
     void takeAnswers();
     void sendNextNetworkChange();
     void answersSettled();
@@ -207,27 +117,6 @@ private:
     void sendSearch(bool ageDevices);
     void sendReset(const msg_broadcast_t &record);
     void resetDevice(const msg_broadcast_t &record);
-    UpdateClient *clientOf(int descriptor) const;
-    // The run's device that this update-begin answer comes from, not yet shown; -1 for none.
-    int beginningDevice(const QHostAddress &sender, const QByteArray &datagram);
-    // The run's device waiting for its connection from that address, the one
-    // that accepted its request first; -1 for none.
-    int connectingDevice(const QHostAddress &peer) const;
-    void beginRun(const QString &path, const QList<Dev *> &devices);
-    // Asks queued devices until as many as allowed are in flight; ends the run when none is left.
-    void fillFlight();
-    void touch(int device);
-    void failDevice(int device, RunDevice::Failure reason, int at = 0, int of = 0);
-    // Names the run's package as it is on disk: another file, or the same one changed, is another package.
-    static QString packageKey(const QString &path);
-    void preparePackage(const QString &path);
-    void serveOnPresentedAddress();
-    int connectionsAllowedFrom(const QHostAddress &peer) const;
-    void startSendFile(int descriptor);
-    void sendPacket(UpdateClient *client);
-    void packageSent(const UpdateClient *client);
-    // The client has a package under way and room in its socket for the next packet.
-    bool hasPacketDue(const UpdateClient *client) const;
     void sendSetNetwork(const NetworkChange &change);
     void sendTo(quint16 port, const char *data, int size);
     // The presented address from the cached interface walk: cheap enough for every datagram.
@@ -235,7 +124,6 @@ private:
 
     static Connect *s_instance;
 
-    // UDP side
     bool autoSearchOn = false;
     QUdpSocket *sendSocket = nullptr;
     QUdpSocket *addressSocket = nullptr;   // bound to the presented address: sends leave through its interface
@@ -255,30 +143,5 @@ private:
     // The own-datagram drop asks for the local address once per datagram.
     mutable LocalIpCache localIp;
     LocalAddress chosenLocal;   // lives for the run of the tool only
-
-    // Transfer side
-    TcpServer *tcpServer = nullptr;
-    QList<UpdateClient *> clientList;
-    QMutex clientMutex;
-    QTimer sendTimer;
-    qint64 packetTotal = 0;
-    qint64 packetSent = 0;
-    QString updatePath;
-    QList<RunDevice> runDevices;
-    int updatesAtOnceCount = DefaultUpdatesAtOnce;
-    QElapsedTimer runClock;
-    QTimer runWatch;
-    // The devices that reported this package installed since the tool
-    // started, by mac: a new "All Update" with it passes over them.
-    QHash<QByteArray, QString> installedPackage;
-    // The package of the latest run, measured once on a worker thread and
-    // kept while its file stays the same.
-    Package package;
-    QFutureWatcher<Package> packageWatcher;
     bool updating = false;
-    int updateTimeoutMs = 0;
-    int installTimeoutMs = 0;
-    // Bytes of a TCP message not yet complete, per connection: devices may
-    // split a 44-byte header over several reads or join two in one.
-    QHash<int, QByteArray> tcpPending;
 };

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a fixed time: tools/fuzz-run.sh BUILD_DIR SECONDS [TARGET...]
 # The corpora in tests/fuzz/corpus are read and left as they are; what a run
-# finds goes to a scratch directory. The targets that open the protocol engine
-# run in a lab of their own. Prints each target's executions; fails on a crash,
+# finds goes to a scratch directory. The target that opens the protocol engine
+# runs in a lab of its own. Prints each target's executions; fails on a crash,
 # a leak or a sanitizer report.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,7 +24,7 @@ for target in "${targets[@]}"; do
     command=("$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=4096
              -artifact_prefix="$scratch/$name-artifacts/" "$scratch/$name" "$here/../tests/fuzz/corpus/$name")
     case "$target" in
-        fuzz_datagram|fuzz_tcp) command=("$lab" run -- "${command[@]}") ;;
+        fuzz_datagram) command=("$lab" run -- "${command[@]}") ;;
     esac
     echo "== $target for ${seconds}s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -2,8 +2,8 @@
 
 #include <QEvent>
 
-// Posted to the engine after each send step, so that progress reaches the
-// dialog from the event loop after the step that caused it.
+// Posted to the update run after each send step, so that progress reaches
+// the dialog from the event loop after the step that caused it.
 class Connect_sendFile final : public QEvent
 {
 public:

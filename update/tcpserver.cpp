@@ -133,12 +133,6 @@ QHostAddress TcpServer::peerAddress(int descriptor) const
     return socket ? plain(socket->peerAddress()) : QHostAddress();
 }
 
-bool TcpServer::isConnected(int descriptor) const
-{
-    const TcpSocket *socket = socketFor(descriptor);
-    return socket && socket->state() == QAbstractSocket::ConnectedState;
-}
-
 void TcpServer::keep(int descriptor)
 {
     if (TcpSocket *socket = socketFor(descriptor))

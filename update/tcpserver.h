@@ -10,13 +10,15 @@
 
 #include <functional>
 
+#include "update/updatetransport.h"
+
 class TcpSocket;
 
 // The update server that devices connect back to; it hands every socket event
 // on by the connection's descriptor. Any host on the LAN may connect, so its
 // owner says how many connections each address may hold (none for a host it
 // does not wait for), and connections that ask for nothing are closed.
-class TcpServer final : public QTcpServer
+class TcpServer final : public QTcpServer, public UpdateTransport
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TcpServer)
@@ -29,22 +31,14 @@ public:
 
     TcpServer(QObject *parent, quint16 port, Admission admission);
 
-    // Listens on that address only, or not at all for a null one; connections
-    // already accepted stay. False when the address cannot be listened on.
-    bool listenOn(const QHostAddress &address);
+    bool listenOn(const QHostAddress &address) override;
     bool listenOk() const;
-    // False when the connection is gone, also when this very write found it
-    // reset: the connection's disconnect has then already been handed on.
-    bool writeData(int descriptor, const QByteArray &data);
-    QByteArray readData(int descriptor) const;
-    // Bytes written to that connection that the system has not taken yet.
-    qint64 bytesToWrite(int descriptor) const;
-    QHostAddress peerAddress(int descriptor) const;
-    bool isConnected(int descriptor) const;
-    // The connection is a device being served: the idle time-out spares it.
-    void keep(int descriptor);
-    // Closes the connection once the current call has returned.
-    void drop(int descriptor);
+    bool writeData(int descriptor, const QByteArray &data) override;
+    QByteArray readData(int descriptor) const override;
+    qint64 bytesToWrite(int descriptor) const override;
+    QHostAddress peerAddress(int descriptor) const override;
+    void keep(int descriptor) override;
+    void drop(int descriptor) override;
     void setIdleTimeout(int ms);
 
 signals:

@@ -7,9 +7,9 @@
 #include <QScrollArea>
 #include <QSpinBox>
 
-#include "protocol/connect.h"
 #include "ui/dialogchrome.h"
 #include "update/file.h"
+#include "update/updaterun.h"
 #include "ui_update.h"
 
 namespace {
@@ -22,7 +22,7 @@ const char *const StepPrefixes[] = {"checkBox_restart_", "checkBox_connect_", "c
 Update::Update(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Update)
-    , engine(Connect::instance())
+    , run(UpdateRun::instance())
 {
     ui->setupUi(this);
     ui->progressBar->setTextVisible(false);
@@ -31,17 +31,17 @@ Update::Update(QWidget *parent)
     ui->gridLayout_rows->setAlignment(Qt::AlignTop);
     markIndicators(ui->widget_rows->findChildren<QCheckBox *>());
 
-    ui->spinBox_atOnce->setValue(engine->updatesAtOnce());
+    ui->spinBox_atOnce->setValue(run->updatesAtOnce());
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(closeWindow()));
     DialogChrome::closeOnEscape(this, SLOT(closeWindow()));
     connect(ui->pushButton_retry, SIGNAL(clicked()), this, SLOT(retryFailed()));
-    connect(ui->spinBox_atOnce, QOverload<int>::of(&QSpinBox::valueChanged), engine, &Connect::setUpdatesAtOnce);
-    connect(engine, SIGNAL(sendUpdateMsg(int,int)), this, SLOT(updateProgress(int,int)));
-    connect(engine, SIGNAL(updateRequestMsg(int,QString)), this, SLOT(updateRequest(int,QString)));
-    connect(engine, SIGNAL(updateStepMsg(int,int)), this, SLOT(updateStep(int,int)));
-    connect(engine, SIGNAL(updateFailMsg(int,int,int,int)), this, SLOT(updateFail(int,int,int,int)));
-    connect(engine, SIGNAL(updateAllFinishMsg(int,int)), this, SLOT(updateAllFinish(int,int)));
+    connect(ui->spinBox_atOnce, QOverload<int>::of(&QSpinBox::valueChanged), run, &UpdateRun::setUpdatesAtOnce);
+    connect(run, SIGNAL(sendUpdateMsg(int,int)), this, SLOT(updateProgress(int,int)));
+    connect(run, SIGNAL(updateRequestMsg(int,QString)), this, SLOT(updateRequest(int,QString)));
+    connect(run, SIGNAL(updateStepMsg(int,int)), this, SLOT(updateStep(int,int)));
+    connect(run, SIGNAL(updateFailMsg(int,int,int,int)), this, SLOT(updateFail(int,int,int,int)));
+    connect(run, SIGNAL(updateAllFinishMsg(int,int)), this, SLOT(updateAllFinish(int,int)));
 }
 
 Update::~Update()
@@ -104,7 +104,7 @@ QString Update::failureText(int reason, int at, int of)
 
 void Update::closeWindow()
 {
-    engine->resetUpdate();
+    run->resetUpdate();
     emit closeMsg();
 }
 
@@ -180,7 +180,7 @@ void Update::retryFailed()
     failedRows.clear();
     ui->pushButton_retry->hide();
     ui->pushButton->setText(tr("取消"));
-    engine->retryFailedUpdates();
+    run->retryFailedUpdates();
 }
 
 void Update::paintEvent(QPaintEvent *)

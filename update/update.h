@@ -4,9 +4,9 @@
 #include <QSet>
 #include <QWidget>
 
-class Connect;
 class QCheckBox;
 class QLabel;
+class UpdateRun;
 
 namespace Ui { class Update; }
 
@@ -58,7 +58,7 @@ private:
     static QString reasonLabelName(int row);
 
     Ui::Update *ui;
-    Connect *engine;
+    UpdateRun *run;
     // The rows of the devices that failed, each with its reason shown in place of its steps.
     QSet<int> failedRows;
 };

@@ -1,12 +1,23 @@
 #include "fuzzengine.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "protocol/connect.h"
 #include "registry/devs.h"
+#include "update/updaterun.h"
+
+void FuzzEngine::initApplication(int *argc, char ***argv)
+{
+    // FUZZ_VERBOSE=1 keeps the debug lines, to follow what a replayed input does.
+    if (qEnvironmentVariableIsEmpty("FUZZ_VERBOSE"))
+        qputenv("QT_LOGGING_RULES", "*.debug=false");
+    new QCoreApplication(*argc, *argv);   // lives as long as the process
+}
 
 void FuzzEngine::init(int *argc, char ***argv)
 {
@@ -14,10 +25,21 @@ void FuzzEngine::init(int *argc, char ***argv)
         std::fprintf(stderr, "this fuzz target opens the protocol engine: run it inside the lab (make fuzz)\n");
         std::exit(2);
     }
-    // FUZZ_VERBOSE=1 keeps the debug lines, to follow what a replayed input does.
-    if (qEnvironmentVariableIsEmpty("FUZZ_VERBOSE"))
-        qputenv("QT_LOGGING_RULES", "*.debug=false");
-    new QCoreApplication(*argc, *argv);   // lives as long as the process
+    initApplication(argc, argv);
     Connect::instance();
     Devs::instance();
+    UpdateRun::instance();   // the engine tells it of update-begin answers
+}
+
+QString FuzzEngine::packagePath()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("package.bin"));
+        QFile out(file);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(2 * 8192 + 100, '\x42'));   // three packets
+        return file;
+    }();
+    return path;
 }

@@ -14,6 +14,7 @@
 #include "registry/devs.h"
 #include "support/debuglines.h"
 #include "support/records.h"
+#include "update/updaterun.h"
 
 using TestRecords::field;
 using TestRecords::searchAnswer;
@@ -111,6 +112,7 @@ private slots:
         engine->readAnswersBy(DatagramReader::PortablePath);
 #endif
         devs = Devs::instance();
+        UpdateRun::instance();   // as in the tool, the engine hands it the answers to update requests
     }
 
     void gesture_sends_exactly_these_bytes_data()
@@ -179,7 +181,7 @@ private slots:
         QCOMPARE(DevsimProcess::hex(seen.first()), expected);
         QCOMPARE(line.isEmpty() ? QString() : debugLines(log).value(0), line);
         if (gesture == "update")
-            engine->resetUpdate();
+            engine->updateRunOver();
     }
 
     void commands_without_a_selection_send_nothing()
@@ -406,7 +408,7 @@ private slots:
         engine->sendUpdateRequest(&target);   // starts an update run
         engine->setAutoSearch(true);
         QCOMPARE(sent.size(), 0);
-        engine->resetUpdate();
+        engine->updateRunOver();
         QTRY_COMPARE_WITH_TIMEOUT(sent.size(), 1, 10500);   // the next tick of the 10 s timer
         engine->setAutoSearch(false);
         engine->setAutoSearch(true);   // no run under way: searches at once

@@ -1,6 +1,6 @@
-// The update dialog: what the engine's progress signals show in it, and
-// whole updates run from the main window against devsim's devices, which
-// restart, fetch the package over TCP and report it installed.
+// The update dialog: what the run's progress signals show in it, and a whole
+// update run from the main window against devsim's devices, which restart,
+// fetch the package over TCP and report it installed.
 
 #include <QtTest>
 #include <QCheckBox>
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -17,9 +16,9 @@
 
 #include "devsimprocess.h"
 #include "app/searcher.h"
-#include "protocol/connect.h"
 #include "support/mainwindowfixture.h"
 #include "update/update.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ class TestUpdate : public QObject
 
     MainWindowFixture ui;
     Searcher *window = nullptr;
-    Connect *engine = nullptr;
+    UpdateRun *run = nullptr;
     Update *alone = nullptr;   // a dialog fed signals by the test itself
     QTemporaryDir dir;
 
@@ -94,7 +93,7 @@ private slots:
     {
         QVERIFY(ui.show());
         window = ui.window();
-        engine = Connect::instance();
+        run = UpdateRun::instance();
     }
 
     void cleanup()
@@ -102,9 +101,7 @@ private slots:
         delete std::exchange(alone, nullptr);
         if (dialog())
             QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
-        engine->resetUpdate();
-        engine->setUpdateTimeout(120 * 1000, 300 * 1000);
-        engine->setUpdatesAtOnce(Connect::DefaultUpdatesAtOnce);
+        run->resetUpdate();
     }
 
     void progress_reports_set_line_bar_and_percent_data()
@@ -128,7 +125,7 @@ private slots:
         alone = new Update(window);
         alone->showInCenter();
         for (int i = 0; i < reports.size(); i += 2)
-            emit engine->sendUpdateMsg(reports[i], reports[i + 1]);
+            emit run->sendUpdateMsg(reports[i], reports[i + 1]);
         QCOMPARE(text("label"), line);
         QCOMPARE(ui.child<QProgressBar>("progressBar", alone)->value(), percent);
         QCOMPARE(text("label_progress"), QString::number(percent) + QLatin1Char('%'));
@@ -154,11 +151,11 @@ private slots:
         alone = new Update(window);
         alone->showInCenter();
         for (int device = 0; device < 10; ++device)
-            emit engine->updateRequestMsg(device, QStringLiteral("192.168.147.%1").arg(20 + device));
-        emit engine->updateStepMsg(8, 1);
-        emit engine->updateStepMsg(9, 1);
-        emit engine->updateFailMsg(9, reason, numbers[0], numbers[1]);
-        emit engine->updateStepMsg(9, 2);   // a late report of a failed device changes nothing
+            emit run->updateRequestMsg(device, QStringLiteral("192.168.147.%1").arg(20 + device));
+        emit run->updateStepMsg(8, 1);
+        emit run->updateStepMsg(9, 1);
+        emit run->updateFailMsg(9, reason, numbers[0], numbers[1]);
+        emit run->updateStepMsg(9, 2);   // a late report of a failed device changes nothing
         QCOMPARE(text("label_10"), QStringLiteral("Device 9: 192.168.147.28"));
         QCOMPARE(steps(9), QStringLiteral("1000"));
         auto *why = ui.child<QLabel>("label_reason_10", alone);
@@ -167,7 +164,7 @@ private slots:
         QVERIFY(!ui.child<QCheckBox>("checkBox_restart_10", alone)->isVisible());
 
         auto *retry = ui.child<QPushButton>("pushButton_retry", alone);
-        emit engine->updateAllFinishMsg(9, 1);
+        emit run->updateAllFinishMsg(9, 1);
         QCOMPARE(text("label"), QStringLiteral("9 updated, 1 failed"));
         QVERIFY(retry->isVisible());
         QTest::mouseClick(retry, Qt::LeftButton);   // the failed row starts afresh; no other row moves
@@ -194,7 +191,7 @@ private slots:
             QTest::mouseClick(rows, Qt::LeftButton, row == picked.first() ? Qt::NoModifier : Qt::ControlModifier,
                               ui.list()->visualRect(ui.list()->model()->index(row, 1)).center());
         }
-        QSignalSpy progress(engine, SIGNAL(sendUpdateMsg(int,int)));
+        QSignalSpy progress(run, SIGNAL(sendUpdateMsg(int,int)));
         update(package, picked.last());
         QCOMPARE(dialog()->geometry(), window->rect());
         QVERIFY(ended(QStringLiteral("%1 updated, 0 failed").arg(picked.size()), 20000));
@@ -223,64 +220,6 @@ private slots:
         ui.click("pushButton_search");
         QTRY_COMPARE_WITH_TIMEOUT(cell(picked.last(), 4), QStringLiteral("V3.2.2.%1").arg(picked.last()), 3000);
         QCOMPARE(cell(1, 4), picked.contains(1) ? QStringLiteral("V3.2.2.1") : QStringLiteral("V3.2.1.1"));
-    }
-
-    void all_update_keeps_n_in_flight_and_updates_each_device_once_per_package()
-    {
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 10, {"--restart-ms", "50", "--install-ms", "100"}));
-        QVERIFY(sim.command(QStringLiteral("silent 2")));
-        ui.click("pushButton_search");
-        QTRY_COMPARE_WITH_TIMEOUT(ui.list()->model()->match(ui.list()->model()->index(0, 5), Qt::DisplayRole, "Online", -1).size(), 9, 3000);
-        const QString package = makePackage(3 * 8192 + 5);
-        update(package);
-        ui.child<QSpinBox>("spinBox_atOnce", dialog())->setValue(3);   // the first four are asked already
-        QVERIFY(ended("9 updated, 0 failed", 30000));
-        for (int row = 1; row <= 9; ++row)
-            QVERIFY2(steps(row) == QLatin1String("1111"), qPrintable(QString::number(row)));
-        QCOMPARE(steps(10), QStringLiteral("----"));
-        const QList<int> online{0, 1, 3, 4, 5, 6, 7, 8, 9};
-        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN)), online);
-        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.events("update_finish").size() == 9; }));
-        // Once down to three, up to three at once between accepting and installing.
-        int flying = 0;
-        QVector<int> peaks;
-        for (const QJsonObject &event : sim.log()) {
-            const QString name = event.value("event").toString();
-            flying += name == QLatin1String("update_begin") ? 1 : name == QLatin1String("update_finish") ? -1 : 0;
-            if (name == QLatin1String("update_begin"))
-                peaks.append(flying);
-        }
-        QCOMPARE(*std::max_element(peaks.cbegin() + 4, peaks.cend()), 3);
-
-        // The same package again reaches no device; another one reaches them all.
-        QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
-        update(package);
-        QVERIFY(ended("0 updated, 0 failed", 3000));
-        QCOMPARE(sim.received(18154, Wire::UPDATE_BEGIN).size(), 9);
-        QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
-        update(makePackage(8192, QStringLiteral("other.bin")));
-        QVERIFY(ended("9 updated, 0 failed", 30000));
-    }
-
-    void a_failing_device_fails_alone_and_retry_updates_only_the_failed()
-    {
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 6, {"--restart-ms", "50", "--install-ms", "100", "--update-fault", "1:silent,3:disconnect:40000"}));
-        engine->setUpdateTimeout(1000);
-        update(makePackage(40 * 8192));
-        QVERIFY(ended("4 updated, 2 failed", 30000));
-        QCOMPARE(ui.child<QLabel>("label_reason_2", dialog())->text(), QStringLiteral("did not connect back within 1 s"));
-        QVERIFY(ui.child<QLabel>("label_reason_4", dialog())->text().startsWith("disconnected at packet "));
-        QCOMPARE(steps(5), QStringLiteral("1111"));
-
-        QVERIFY(sim.command(QStringLiteral("mend 1")) && sim.command(QStringLiteral("mend 3")));
-        const int asked = sim.received(18154, Wire::UPDATE_BEGIN).size();
-        QTest::mouseClick(ui.child<QPushButton>("pushButton_retry", dialog()), Qt::LeftButton);
-        QVERIFY(ended("6 updated, 0 failed", 30000));
-        QCOMPARE(devicesOf(sim.received(18154, Wire::UPDATE_BEGIN).mid(asked)), (QList<int>{1, 3}));
-        QCOMPARE(steps(2), QStringLiteral("1111"));
-        QCOMPARE(steps(4), QStringLiteral("1111"));
     }
 };
 

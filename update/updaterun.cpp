@@ -1,6 +1,4 @@
-// The TCP side of the protocol engine: the update server, its clients, the
-// paced package transfer and the update runs.
-#include "protocol/connect.h"
+#include "updaterun.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -11,12 +9,12 @@
 #include <cstring>
 
 #include "protocol/adminservice.h"
-#include "registry/dev.h"
-#include "registry/devs.h"
+#include "protocol/connect.h"
 #include "update/connectsendfile.h"
-#include "update/file.h"
 #include "update/tcpmessagebuffer.h"
 #include "update/tcpserver.h"
+#include "update/timerclock.h"
+#include "update/updateclient.h"
 
 namespace {
 
@@ -42,39 +40,68 @@ int seconds(int ms)
 
 } // namespace
 
-void Connect::initTcpServer()
-{
-    updateTimeoutMs = DefaultUpdateTimeoutMs;
-    installTimeoutMs = DefaultInstallTimeoutMs;
-    connect(&runWatch, SIGNAL(timeout()), this, SLOT(watchUpdates()));
+UpdateRun *UpdateRun::s_instance = nullptr;
 
-    tcpServer = new TcpServer(this, Transfer::ServerPort, [this](const QHostAddress &peer) { return connectionsAllowedFrom(peer); });
-    serveOnPresentedAddress();
-    connect(&sendTimer, SIGNAL(timeout()), this, SLOT(sendFile()));
-    connect(tcpServer, SIGNAL(newConnectMsg(int)), this, SLOT(newConnect(int)));
-    connect(tcpServer, SIGNAL(clientDisconnectMsg(int)), this, SLOT(disConnected(int)));
-    connect(tcpServer, SIGNAL(receiveDataMsg(int)), this, SLOT(receiveTcp(int)));
-    connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), this, SLOT(clientWrote(int)));
+UpdateRun::UpdateRun(Engine engine, UpdateTransport *transport, UpdateClock *clock, QObject *parent)
+    : QObject(parent)
+    , engine(std::move(engine))
+    , server(transport)
+    , clock(clock)
+    , updateTimeoutMs(DefaultUpdateTimeoutMs)
+    , installTimeoutMs(DefaultInstallTimeoutMs)
+{
     connect(&packageWatcher, SIGNAL(finished()), this, SLOT(packageMeasured()));
 }
 
-// Devices fetch their package from the address the tool presents to them;
-// on any other network (a cafe's Wi-Fi) nothing listens on the port.
-void Connect::serveOnPresentedAddress()
+UpdateRun::~UpdateRun()
 {
-    const QHostAddress address = presentedCached().address;
-    if (tcpServer->isListening() && tcpServer->serverAddress() == address)
-        return;
-    const QString where = address.toString() + QStringLiteral(":8010");
-    if (address.isNull())
-        tcpServer->listenOn(address);
-    else if (tcpServer->listenOn(address))
-        AdminService::instance()->debug(QStringLiteral("[TCP]server init on:") + where, AdminService::Tcp);
-    else
-        AdminService::instance()->debug(QStringLiteral("[TCP]server init fail on:") + where, AdminService::Error);
+    for (UpdateClient *client : qAsConst(clientList))
+        delete client->file;
+    qDeleteAll(clientList);
+    if (s_instance == this)
+        s_instance = nullptr;
 }
 
-int Connect::connectionsAllowedFrom(const QHostAddress &peer) const
+UpdateRun *UpdateRun::instance()
+{
+    if (s_instance)
+        return s_instance;
+    Connect *protocol = Connect::instance();
+    // The server asks the run before it keeps a connection; nothing connects before the event loop runs.
+    auto *tcpServer = new TcpServer(nullptr, Transfer::ServerPort,
+                                    [](const QHostAddress &peer) { return s_instance->connectionsAllowedFrom(peer); });
+    auto *timerClock = new TimerClock;
+    const Engine requests{[protocol] { return protocol->getLocalIp(); }, [protocol](Dev *dev) { protocol->sendUpdateRequest(dev); },
+                          [protocol] { protocol->updateRunOver(); }};
+    s_instance = new UpdateRun(requests, tcpServer, timerClock);
+    tcpServer->setParent(s_instance);
+    timerClock->setParent(s_instance);
+    connect(timerClock, SIGNAL(wakeMsg()), s_instance, SLOT(wake()));
+    connect(tcpServer, SIGNAL(newConnectMsg(int)), s_instance, SLOT(newConnect(int)));
+    connect(tcpServer, SIGNAL(clientDisconnectMsg(int)), s_instance, SLOT(disConnected(int)));
+    connect(tcpServer, SIGNAL(receiveDataMsg(int)), s_instance, SLOT(receiveTcp(int)));
+    connect(tcpServer, SIGNAL(bytesWrittenedMsg(int)), s_instance, SLOT(clientWrote(int)));
+    connect(protocol, SIGNAL(updateBeginMsg(QHostAddress,QByteArray)), s_instance, SLOT(updateBegun(QHostAddress,QByteArray)));
+    connect(protocol, SIGNAL(presentedAddressMsg(QHostAddress)), s_instance, SLOT(serveOn(QHostAddress)));
+    s_instance->serveOn(protocol->getLocalIp());
+    return s_instance;
+}
+
+void UpdateRun::serveOn(const QHostAddress &address)
+{
+    if (address == servedOn)
+        return;
+    servedOn = server->listenOn(address) ? address : QHostAddress();
+    const QString where = address.toString() + QStringLiteral(":8010");
+    if (address.isNull())
+        return;
+    if (servedOn.isNull())
+        AdminService::instance()->debug(QStringLiteral("[TCP]server init fail on:") + where, AdminService::Error);
+    else
+        AdminService::instance()->debug(QStringLiteral("[TCP]server init on:") + where, AdminService::Tcp);
+}
+
+int UpdateRun::connectionsAllowedFrom(const QHostAddress &peer) const
 {
     // Only the devices the run waits for may connect, each once, and their
     // address once more: a device that reconnects before its old connection
@@ -87,63 +114,53 @@ int Connect::connectionsAllowedFrom(const QHostAddress &peer) const
     return waiting > 0 ? waiting + 1 : 0;
 }
 
-void Connect::setUpdateIdleTimeout(int ms)
-{
-    if (tcpServer)
-        tcpServer->setIdleTimeout(ms);
-}
-
-void Connect::setUpdateTimeout(int ms, int installMs)
+void UpdateRun::setUpdateTimeout(int ms, int installMs)
 {
     updateTimeoutMs = ms;
     installTimeoutMs = installMs > 0 ? installMs : ms;
+    rearm();
 }
 
-void Connect::setUpdatesAtOnce(int count)
+void UpdateRun::setUpdatesAtOnce(int count)
 {
     updatesAtOnceCount = qBound(1, count, MaxUpdatesAtOnce);
     if (updating)
         fillFlight();
+    rearm();
 }
 
-void Connect::startUpdate(QString path)
-{
-    if (Dev *dev = Devs::instance()->getSelected())
-        startUpdateOf(path, {dev});
-}
-
-void Connect::startUpdateOf(const QString &path, const QList<Dev *> &devices)
+void UpdateRun::startUpdate(const QString &path, const QList<Dev *> &devices)
 {
     if (!devices.isEmpty())
         beginRun(path, devices);
 }
 
-void Connect::startAllUpdate(QString path)
+void UpdateRun::startAllUpdate(const QString &path, const QList<Dev *> &devices)
 {
     const QString key = packageKey(path);
-    QList<Dev *> devices;
-    Devs *devs = Devs::instance();
-    for (int index = 0; Dev *dev = devs->nextOnline(index); ++index) {
-        if (installedPackage.value(dev->mac().toLatin1()) != key)
-            devices.append(dev);
+    QList<Dev *> due;
+    for (Dev *dev : devices) {
+        if (dev->online > 0 && installedPackage.value(dev->mac().toLatin1()) != key)
+            due.append(dev);
     }
-    beginRun(path, devices);
+    beginRun(path, due);
 }
 
-QString Connect::packageKey(const QString &path)
+QString UpdateRun::packageKey(const QString &path)
 {
     const QFileInfo info(path);
     return path + QLatin1Char('\n') + QString::number(info.size()) + QLatin1Char('\n')
            + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
-void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
+void UpdateRun::beginRun(const QString &path, const QList<Dev *> &devices)
 {
     // Refused before any device is asked: without an address of ours on the
     // devices' network they could not connect back for the package.
-    if (File::check(path) != File::PackageOk || localAddress().isNull())
+    const QHostAddress presented = engine.presentedAddress();
+    if (File::check(path) != File::PackageOk || presented.isNull())
         return;
-    serveOnPresentedAddress();
+    serveOn(presented);
     // Connections of an earlier run belong to none of this run's devices.
     for (UpdateClient *client : qAsConst(clientList))
         client->detach();
@@ -157,11 +174,11 @@ void Connect::beginRun(const QString &path, const QList<Dev *> &devices)
     }
     preparePackage(path);
     updating = true;
-    runClock.start();
     fillFlight();
+    rearm();
 }
 
-void Connect::retryFailedUpdates()
+void UpdateRun::retryFailedUpdates()
 {
     bool any = false;
     for (RunDevice &device : runDevices) {
@@ -177,9 +194,10 @@ void Connect::retryFailedUpdates()
     preparePackage(updatePath);   // the file may have changed since
     updating = true;
     fillFlight();
+    rearm();
 }
 
-void Connect::fillFlight()
+void UpdateRun::fillFlight()
 {
     int flying = int(std::count_if(runDevices.cbegin(), runDevices.cend(), [](const RunDevice &device) { return device.inFlight(); }));
     for (int i = 0; i < runDevices.size() && flying < updatesAtOnceCount; ++i) {
@@ -190,29 +208,33 @@ void Connect::fillFlight()
         touch(i);
         ++flying;
         emit updateRequestMsg(i, device.ip.toString());
-        sendUpdateRequest(&device.dev);
+        engine.sendUpdateRequest(&device.dev);
     }
-    if (flying > 0) {
-        // The watchdog looks often enough for the shortest time-out to be kept to a tenth.
-        if (!runWatch.isActive())
-            runWatch.start(qBound(10, qMin(updateTimeoutMs, installTimeoutMs) / 10, 1000));
+    if (flying > 0)
         return;
-    }
-    runWatch.stop();
     updating = false;   // automatic search may go on; the run stays for "Retry failed"
+    engine.runOver();
     const int updated = int(std::count_if(runDevices.cbegin(), runDevices.cend(),
                                           [](const RunDevice &device) { return device.state == RunDevice::Installed; }));
     emit updateAllFinishMsg(updated, runDevices.size() - updated);
 }
 
-void Connect::touch(int device)
+void UpdateRun::touch(int device)
 {
-    runDevices[device].lastSign = runClock.elapsed();
+    runDevices[device].lastSign = clock->now();
 }
 
-void Connect::watchUpdates()
+void UpdateRun::wake()
 {
-    const qint64 now = runClock.elapsed();
+    lastTick = clock->now();
+    sendFile();
+    watchUpdates();
+    rearm();
+}
+
+void UpdateRun::watchUpdates()
+{
+    const qint64 now = clock->now();
     for (int i = 0; i < runDevices.size(); ++i) {
         const RunDevice &device = runDevices.at(i);
         if (!device.inFlight())
@@ -234,7 +256,23 @@ void Connect::watchUpdates()
     }
 }
 
-void Connect::failDevice(int device, RunDevice::Failure reason, int at, int of)
+void UpdateRun::rearm()
+{
+    qint64 when = -1;
+    const auto sooner = [&when](qint64 at) { when = when < 0 ? at : qMin(when, at); };
+    // Packets keep to their pace, and ticks are 5 ms apart however late a device is.
+    for (const UpdateClient *client : qAsConst(clientList)) {
+        if (hasPacketDue(client))
+            sooner(qMax(client->pacedFrom + client->file->packetsDone() * PacketIntervalMs, lastTick + PacketIntervalMs));
+    }
+    for (const RunDevice &device : qAsConst(runDevices)) {
+        if (device.inFlight())
+            sooner(device.lastSign + (device.state == RunDevice::Installing ? installTimeoutMs : updateTimeoutMs) + 1);
+    }
+    clock->wakeAt(when);
+}
+
+void UpdateRun::failDevice(int device, RunDevice::Failure reason, int at, int of)
 {
     RunDevice &failed = runDevices[device];
     AdminService::instance()->debug(QStringLiteral("[E]update failed,mac:") + QString::fromLatin1(failed.mac)
@@ -245,14 +283,30 @@ void Connect::failDevice(int device, RunDevice::Failure reason, int at, int of)
     // on nor be taken for the connection of its retry.
     if (UpdateClient *client = clientOf(failed.descriptor)) {
         client->detach();
-        tcpServer->drop(failed.descriptor);
+        server->drop(failed.descriptor);
     }
     failed.descriptor = -1;
     emit updateFailMsg(device, reason, at, of);
     fillFlight();
 }
 
-void Connect::newConnect(int descriptor)
+void UpdateRun::updateBegun(const QHostAddress &sender, const QByteArray &mac)
+{
+    // Only a device that the run asked gets a row, once: anyone may send this.
+    const int index = beginningDevice(sender, mac);
+    if (index < 0) {
+        AdminService::instance()->debug(QStringLiteral("[E]update begin from a device not being updated:") + sender.toString(),
+                                        AdminService::Error);
+        return;
+    }
+    runDevices[index].begun = true;
+    AdminService::instance()->debug(QStringLiteral("[R]update begin,from:") + sender.toString(), AdminService::Received);
+    touch(index);   // the device may take its time to restart
+    emit updateStepMsg(index, 1);
+    rearm();
+}
+
+void UpdateRun::newConnect(int descriptor)
 {
     QMutexLocker locker(&clientMutex);
     auto *client = new UpdateClient;
@@ -260,7 +314,7 @@ void Connect::newConnect(int descriptor)
     clientList.append(client);
     AdminService::instance()->debug(QStringLiteral("[TCP]client:") + QString::number(descriptor) + QStringLiteral(" join"),
                                     AdminService::Tcp);
-    client->device = updating ? connectingDevice(tcpServer->peerAddress(descriptor)) : -1;
+    client->device = updating ? connectingDevice(server->peerAddress(descriptor)) : -1;
     if (client->device < 0)
         return;
     RunDevice &device = runDevices[client->device];
@@ -268,9 +322,10 @@ void Connect::newConnect(int descriptor)
     device.descriptor = descriptor;
     touch(client->device);
     emit updateStepMsg(client->device, 2);
+    rearm();
 }
 
-void Connect::disConnected(int descriptor)
+void UpdateRun::disConnected(int descriptor)
 {
     QMutexLocker locker(&clientMutex);
     int device = -1;
@@ -311,34 +366,32 @@ void Connect::disConnected(int descriptor)
         locker.unlock();
         failDevice(device, RunDevice::DisconnectedAt, int(qMin<qint64>(packet, INT_MAX)), int(qMin<qint64>(packets, INT_MAX)));
     }
+    rearm();
 }
 
-void Connect::receiveTcp(int descriptor)
+void UpdateRun::receiveTcp(int descriptor)
 {
-    ++receiveNum;
-    if (!tcpServer)
-        return;
     // A read may hold part of a header, or one header and the start of the
     // next: keep the bytes until each 44-byte message is complete. The bytes
     // are taken out first, since a message may end the run and reset the lot.
     TcpMessageBuffer buffer(tcpPending.take(descriptor));
-    buffer.append(tcpServer->readData(descriptor));
+    buffer.append(server->readData(descriptor));
     const QList<QByteArray> messages = buffer.takeMessages();
     for (const QByteArray &message : messages) {
         COMM_PACK_HEAD head;
         if (Wire::read(message, 0, head))
-            tcpAct(descriptor, head, message);
+            tcpAct(descriptor, head);
     }
-    // A message may have closed the connection, whose descriptor a new one may then get.
+    // A message may have ended the connection's client, and a new connection may then get its descriptor.
     const QByteArray rest = buffer.remainder();
-    if (!rest.isEmpty() && tcpServer->isConnected(descriptor))
+    if (!rest.isEmpty() && clientOf(descriptor))
         tcpPending[descriptor] += rest;
+    rearm();
 }
 
-void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datagram)
+void UpdateRun::tcpAct(int descriptor, const COMM_PACK_HEAD &head)
 {
-    Q_UNUSED(datagram)
-    switch (recMsgHead.cmd) {
+    switch (head.cmd) {
     case Transfer::GET_UPDATE_PATCH:
         startSendFile(descriptor);
         break;
@@ -359,7 +412,7 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
         // Done with: the device reboots anyway, and the connection no longer
         // holds a place that the next device at its address may need.
         client->detach();
-        tcpServer->drop(descriptor);
+        server->drop(descriptor);
         emit updateFinishMsg(descriptor);
         emit updateStepMsg(index, 4);
         fillFlight();
@@ -370,7 +423,7 @@ void Connect::tcpAct(int descriptor, COMM_PACK_HEAD recMsgHead, QByteArray datag
     }
 }
 
-UpdateClient *Connect::clientOf(int descriptor) const
+UpdateClient *UpdateRun::clientOf(int descriptor) const
 {
     for (UpdateClient *client : clientList) {
         if (client->descriptor == descriptor)
@@ -379,7 +432,7 @@ UpdateClient *Connect::clientOf(int descriptor) const
     return nullptr;
 }
 
-int Connect::connectingDevice(const QHostAddress &peer) const
+int UpdateRun::connectingDevice(const QHostAddress &peer) const
 {
     // Several devices may connect from one address; they restart in the order they accepted.
     int requested = -1;
@@ -395,11 +448,9 @@ int Connect::connectingDevice(const QHostAddress &peer) const
     return requested;
 }
 
-int Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datagram)
+int UpdateRun::beginningDevice(const QHostAddress &sender, const QByteArray &mac) const
 {
     // Several devices may answer from one address; a whole record names which.
-    msg_broadcast_t record;
-    const QByteArray mac = Wire::read(datagram, Wire::HeadSize, record) ? Wire::readText(record.mac).toLatin1() : QByteArray();
     int first = -1;
     for (int i = 0; i < runDevices.size(); ++i) {
         const RunDevice &device = runDevices.at(i);
@@ -415,23 +466,25 @@ int Connect::beginningDevice(const QHostAddress &sender, const QByteArray &datag
 
 // A run measures its package once, off the GUI thread: hashing a large one
 // there would freeze the window, and every request would pay for it again.
-void Connect::preparePackage(const QString &path)
+void UpdateRun::preparePackage(const QString &path)
 {
     updatePath = path;
     const QFileInfo info(path);
     const bool unchanged = package.path == path && package.isValid() && package.size == info.size()
                            && package.modified == info.lastModified();
-    if (unchanged && !packageWatcher.isRunning())
+    if (unchanged && !measuring)
         return;
     package = Package();
+    measuring = true;
     packageWatcher.setFuture(QtConcurrent::run(&File::measure, path));
 }
 
-void Connect::packageMeasured()
+void UpdateRun::packageMeasured()
 {
     const Package measured = packageWatcher.result();
     if (measured.path != updatePath)
         return;   // a later run chose another package, already being measured
+    measuring = false;
     package = measured;
     if (package.isValid())
         AdminService::instance()->debug(QStringLiteral("[TCP]package ready,size:") + QString::number(package.size)
@@ -443,24 +496,25 @@ void Connect::packageMeasured()
             startSendFile(client->descriptor);
         }
     }
+    rearm();
 }
 
-void Connect::startSendFile(int descriptor)
+void UpdateRun::startSendFile(int descriptor)
 {
     // Only a device that this run asked to update gets the package, and only
     // while the run lasts, on a connection of the run: any other host on the
     // LAN could take it, or make the tool read it again and again.
     UpdateClient *client = clientOf(descriptor);
     if (!client || !updating || client->device < 0 || !runDevices.at(client->device).inFlight()) {
-        AdminService::instance()->debug(QStringLiteral("[E]refuse package request from:") + tcpServer->peerAddress(descriptor).toString(),
+        AdminService::instance()->debug(QStringLiteral("[E]refuse package request from:") + server->peerAddress(descriptor).toString(),
                                         AdminService::Error);
-        tcpServer->drop(descriptor);
+        server->drop(descriptor);
         return;
     }
     const int device = client->device;
-    tcpServer->keep(descriptor);
+    server->keep(descriptor);
     touch(device);
-    if (!package.isValid() && packageWatcher.isRunning()) {
+    if (measuring) {
         client->waiting = true;
         return;
     }
@@ -479,14 +533,12 @@ void Connect::startSendFile(int descriptor)
     head.fileSize = quint32(client->file->getFileSize());
     std::memcpy(head.md5, client->file->getFileMd5().toLatin1().constData(), sizeof head.md5);
     const qint64 size = client->file->getFileSize();
-    if (!tcpServer->writeData(descriptor, QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head))))
+    if (!server->writeData(descriptor, QByteArray(reinterpret_cast<const char *>(&head), int(sizeof head))))
         return;   // reset by the device: the client is gone
     AdminService::instance()->debug(QStringLiteral("[TCP]send file start,id:") + QString::number(descriptor)
                                         + QStringLiteral(",size:") + QString::number(size),
                                     AdminService::Tcp);
-    client->paced.start();
-    if (!sendTimer.isActive())
-        sendTimer.start(PacketIntervalMs);
+    client->pacedFrom = clock->now();
     if (client->file->isFinished())
         packageSent(client);   // an empty package is complete at once
     else
@@ -495,37 +547,33 @@ void Connect::startSendFile(int descriptor)
 
 // Every device being served gets its packets on its own pace, so a site
 // updates several at once as fast as one; idle connections cost nothing.
-void Connect::sendFile()
+void UpdateRun::sendFile()
 {
     // A write may find a reset and remove the client: walk a copy by descriptor.
     QList<int> due;
-    bool underWay = false;
     for (const UpdateClient *client : qAsConst(clientList)) {
-        underWay = underWay || (client->file && !client->file->isFinished());
         if (hasPacketDue(client))
             due.append(client->descriptor);
     }
-    // With no package under way the tool rests: the next one starts the timer again.
-    if (!underWay)
-        sendTimer.stop();
+    const qint64 now = clock->now();
     for (int descriptor : qAsConst(due)) {
         UpdateClient *client = clientOf(descriptor);
         if (!client)
             continue;
-        const qint64 owed = qMin(client->paced.elapsed() / PacketIntervalMs + 1 - client->file->packetsDone(), MaxCatchUpPackets);
+        const qint64 owed = qMin((now - client->pacedFrom) / PacketIntervalMs + 1 - client->file->packetsDone(), MaxCatchUpPackets);
         for (qint64 i = 0; i < owed && (client = clientOf(descriptor)) && hasPacketDue(client); ++i)
             sendPacket(client);
     }
 }
 
-bool Connect::hasPacketDue(const UpdateClient *client) const
+bool UpdateRun::hasPacketDue(const UpdateClient *client) const
 {
     // A device that is not reading gets nothing more until its socket drains.
     return client->file && client->file->isLoaded() && !client->file->isFinished()
-           && tcpServer->bytesToWrite(client->descriptor) <= MaxQueuedBytes;
+           && server->bytesToWrite(client->descriptor) <= MaxQueuedBytes;
 }
 
-void Connect::sendPacket(UpdateClient *client)
+void UpdateRun::sendPacket(UpdateClient *client)
 {
     if (!hasPacketDue(client))
         return;
@@ -536,7 +584,7 @@ void Connect::sendPacket(UpdateClient *client)
     file->nextPacket();
     const bool last = file->isFinished();
     const int descriptor = client->descriptor;
-    if (!tcpServer->writeData(descriptor, packet))
+    if (!server->writeData(descriptor, packet))
         return;   // reset by the device: the client and its file are gone
     QCoreApplication::postEvent(this, new Connect_sendFile(false, descriptor));
     touch(client->device);
@@ -544,7 +592,7 @@ void Connect::sendPacket(UpdateClient *client)
         packageSent(client);
 }
 
-void Connect::packageSent(const UpdateClient *client)
+void UpdateRun::packageSent(const UpdateClient *client)
 {
     // From now on the device is installing, with the longer time-out.
     runDevices[client->device].state = RunDevice::Installing;
@@ -552,15 +600,16 @@ void Connect::packageSent(const UpdateClient *client)
     QCoreApplication::postEvent(this, new Connect_sendFile(true, client->descriptor));
 }
 
-void Connect::clientWrote(int descriptor)
+void UpdateRun::clientWrote(int descriptor)
 {
     // Only the progress of a device being served keeps it alive.
     const UpdateClient *client = clientOf(descriptor);
     if (client && client->file && client->device >= 0)
         touch(client->device);
+    rearm();
 }
 
-bool Connect::event(QEvent *e)
+bool UpdateRun::event(QEvent *e)
 {
     if (e->type() != Connect_sendFile::EventType)
         return QObject::event(e);
@@ -577,16 +626,17 @@ bool Connect::event(QEvent *e)
     return true;
 }
 
-void Connect::resetUpdate()
+void UpdateRun::resetUpdate()
 {
     updating = false;
     packetTotal = 0;
     packetSent = 0;
     runDevices.clear();
     tcpPending.clear();
-    runWatch.stop();
     for (UpdateClient *client : qAsConst(clientList))
         delete client->file;
     qDeleteAll(clientList);
     clientList.clear();
+    engine.runOver();
+    rearm();
 }

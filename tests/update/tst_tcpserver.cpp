@@ -1,0 +1,125 @@
+// The update server's door, with real connections in the lab: during a run
+// only the devices it waits for keep a connection, one more per address,
+// however many strangers hold theirs; outside a run nobody does, and a
+// connection that asks for nothing is closed.
+
+#include <QtTest>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+#include "protocol/adminservice.h"
+#include "support/debuglines.h"
+#include "support/labaddresses.h"
+#include "update/tcpserver.h"
+#include "update/updaterun.h"
+
+namespace {
+
+using LabAddresses::presented;
+using Crowd = std::vector<std::unique_ptr<QTcpSocket>>;
+
+// count connections to the server from that address.
+Crowd knock(int count, const QHostAddress &from)
+{
+    Crowd crowd;
+    while (int(crowd.size()) < count) {
+        crowd.push_back(std::make_unique<QTcpSocket>());
+        crowd.back()->bind(from);
+        crowd.back()->connectToHost(presented(), Transfer::ServerPort);
+    }
+    return crowd;
+}
+
+int inState(const Crowd &crowd, QAbstractSocket::SocketState state)
+{
+    return int(std::count_if(crowd.begin(), crowd.end(), [&](auto &socket) { return socket->state() == state; }));
+}
+
+} // namespace
+
+class TestTcpServer : public QObject
+{
+    Q_OBJECT
+
+    UpdateRun *run = nullptr;
+    QTemporaryDir dir;
+    QString package;
+    Dev devices[2];
+
+    // A run of devices at the presented address, its package measured.
+    void startRun(int count)
+    {
+        QList<Dev *> picked;
+        for (int i = 0; i < count; ++i)
+            picked << &devices[i];
+        run->startUpdate(package, picked);
+        QVERIFY(QTest::qWaitFor([&] { return !run->isMeasuring(); }));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        run = UpdateRun::instance();
+        run->setUpdatesAtOnce(UpdateRun::MaxUpdatesAtOnce);
+        for (Dev &device : devices) {
+            Wire::writeText(device.info.mac, QStringLiteral("target-%1").arg(&device - devices));
+            Wire::writeText(device.info.ip, presented().toString());
+        }
+        package = dir.filePath(QStringLiteral("package.bin"));
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4 * 8192, '\x5a')) == 4 * 8192);
+    }
+    void cleanup() { run->resetUpdate(); }
+
+    void connections_are_kept_only_for_devices_the_run_waits_for_data()
+    {
+        QTest::addColumn<int>("devices");      // of the run, at the presented address; 0: no run
+        QTest::addColumn<int>("strangers");    // connections held open from another address first
+        QTest::addColumn<bool>("fromStranger");
+        QTest::addColumn<int>("knocks");
+        QTest::addColumn<int>("kept");
+        // Debug lines naming the host turned away: one however often it tries,
+        // none when it was named in the last 10 s (the row before).
+        QTest::addColumn<int>("named");
+        QTest::newRow("no run under way") << 0 << 0 << false << 2 << 0 << 1;
+        QTest::newRow("a device's address: one more than its devices") << 2 << 0 << false << 4 << 3 << 0;
+        QTest::newRow("a stranger during a run") << 2 << 0 << true << 4 << 0 << 1;
+        QTest::newRow("a device's address after 200 strangers") << 1 << 200 << false << 2 << 2 << 0;
+    }
+
+    void connections_are_kept_only_for_devices_the_run_waits_for()
+    {
+        QFETCH(int, devices);
+        QFETCH(int, strangers);
+        QFETCH(bool, fromStranger);
+        QFETCH(int, knocks);
+        QFETCH(int, kept);
+        QFETCH(int, named);
+        if (devices > 0)
+            startRun(devices);
+        const Crowd held = knock(strangers, LabAddresses::stranger());
+        // Past the listen backlog the system holds a handshake back: such a
+        // stranger thinks it is connected and the tool has not seen it yet.
+        QVERIFY(QTest::qWaitFor([&] { return inState(held, QAbstractSocket::ConnectingState) == 0; }, 30000));
+        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
+        const QHostAddress from = fromStranger ? LabAddresses::stranger() : presented();
+        const Crowd crowd = knock(knocks, from);
+        QVERIFY(QTest::qWaitFor([&] {
+            return inState(crowd, QAbstractSocket::ConnectedState) == kept
+                   && inState(crowd, QAbstractSocket::UnconnectedState) == knocks - kept;
+        }));
+        QCOMPARE(run->clientCount(), kept);
+        QCOMPARE(countLines(log, QStringLiteral("[E]update server refuses a connection from:") + from.toString()), named);
+        if (kept) {   // those kept that ask for nothing go too
+            run->findChild<TcpServer *>()->setIdleTimeout(300);
+            QVERIFY(QTest::qWaitFor([&] { return run->clientCount() == 0; }));
+            run->findChild<TcpServer *>()->setIdleTimeout(TcpServer::DefaultIdleTimeoutMs);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTcpServer)
+#include "tst_tcpserver.moc"
