@@ -1,9 +1,9 @@
-// The update server as devices and strangers reach it during a run that
-// serves a three-packet package to one device: connections open, write any
-// bytes, close or reset at any moment. The fuzzer plays each script on a run
-// in memory (the rig: no socket, no waiting, thousands of scripts a second);
-// the suite replays the corpus through real connections to the tool's server
-// in the lab (built with TCP_THROUGH_SOCKETS).
+// The update server as devices and strangers reach it during a run that serves
+// a three-packet package to one device: connections open, write any bytes,
+// close or reset at any moment. The fuzzer plays each script on a run in
+// memory (no socket, no waiting: thousands of scripts a second); replay_tcp,
+// built with TCP_THROUGH_SOCKETS, plays the corpus through real connections
+// to the tool's server in the lab.
 // Input: a script of steps, each an operation byte followed by its operands:
 //   0 open a connection (at most MaxConnections in one script)
 //   1 K N BYTES...  connection K writes the next N bytes
@@ -12,12 +12,9 @@
 //   4 T             T % 16 ms pass; only then do the tool and the
 //                   connections take what the other sent
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -31,8 +28,9 @@ namespace {
 
 constexpr size_t MaxConnections = 4;
 
-// Real connections from the device's address, the event loop running while time passes.
-struct Sockets
+#ifdef TCP_THROUGH_SOCKETS
+// Real connections from the device's address; the event loop runs while time passes.
+struct Side
 {
     QHostAddress device = Connect::instance()->getLocalIp();
     UpdateRun &run = *UpdateRun::instance();
@@ -49,13 +47,13 @@ struct Sockets
         connections[k]->write(bytes);
         connections[k]->flush();   // on the wire now, so that a reset right after it follows it
     }
-    void reset(size_t k)
+    void end(size_t k, bool reset)
     {
         const linger abortive{1, 0};
-        ::setsockopt(int(connections[k]->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-        connections[k]->abort();
+        if (reset)
+            ::setsockopt(int(connections[k]->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        reset ? connections[k]->abort() : connections[k]->disconnectFromHost();
     }
-    void close(size_t k) { connections[k]->disconnectFromHost(); }
     void pass(int ms)
     {
         QElapsedTimer clock;
@@ -64,11 +62,11 @@ struct Sockets
             QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
         while (!clock.hasExpired(ms));
     }
-    void end() { connections.clear(); }
+    void endAll() { connections.clear(); }
 };
-
-// The rig's connections; -1 for one the server turned away.
-struct Rig
+#else
+// The rig's connections, -1 for one the server turned away; the rig's clock.
+struct Side
 {
     QHostAddress device{QStringLiteral("192.168.147.20")};
     RunRig rig{false};
@@ -77,30 +75,24 @@ struct Rig
 
     void open() { connections.push_back(rig.join(device)); }
     void write(size_t k, const QByteArray &bytes) { rig.send(connections[k], bytes); }
-    void reset(size_t k) { endBy(k, RunRig::Line::Reset); }
-    void close(size_t k) { endBy(k, RunRig::Line::Closed); }
-    void pass(int ms) { rig.pass(ms); }
-    void endBy(size_t k, decltype(RunRig::Line::end) how)
+    void end(size_t k, bool reset)
     {
         if (rig.lines.contains(connections[k]))
-            rig.lines[connections[k]].end = how;
+            rig.lines[connections[k]].end = reset ? RunRig::Line::Reset : RunRig::Line::Closed;
     }
-    void end()
+    void pass(int ms) { rig.pass(ms); }
+    void endAll()
     {
         for (size_t k = 0; k < connections.size(); ++k)
-            close(k);
+            end(k, false);
         rig.pass(0);
         rig.lines.clear();
         rig.asked.clear();
         connections.clear();
     }
 };
-
-#ifdef TCP_THROUGH_SOCKETS
-using Side = Sockets;
-#else
-using Side = Rig;
 #endif
+
 Side *side = nullptr;
 Dev device;
 
@@ -114,7 +106,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     FuzzEngine::initApplication(argc, argv);
 #endif
     side = new Side;
-    device.online = 1;
     Wire::writeText(device.info.mac, QStringLiteral("fuzzed-device"));
     Wire::writeText(device.info.ip, side->device.toString());
     side->run.startUpdate(FuzzEngine::packagePath(), {&device});   // the package is measured once for every script
@@ -130,38 +121,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto connection = [&](size_t at) { return at < size && !side->connections.empty() ? data[at] % side->connections.size() : SIZE_MAX; };
     size_t at = 0;
     while (at < size) {
-        switch (data[at++] % 5) {
-        case 0:
-            if (side->connections.size() < MaxConnections)
-                side->open();
-            break;
-        case 1: {
+        const uint8_t operation = data[at++] % 5;
+        if (operation == 0 && side->connections.size() < MaxConnections) {
+            side->open();
+        } else if (operation == 1) {
             const size_t k = connection(at++);
             const size_t length = at < size ? qMin<size_t>(data[at], size - at - 1) : 0;
             ++at;
             if (k != SIZE_MAX && length)
                 side->write(k, QByteArray(reinterpret_cast<const char *>(data + at), int(length)));
             at += length;
-            break;
-        }
-        case 2:
+        } else if (operation == 2 || operation == 3) {
             if (const size_t k = connection(at); k != SIZE_MAX)
-                side->reset(k);
+                side->end(k, operation == 2);
             ++at;
-            break;
-        case 3:
-            if (const size_t k = connection(at); k != SIZE_MAX)
-                side->close(k);
-            ++at;
-            break;
-        default:
+        } else if (operation == 4) {
             side->pass(at < size ? data[at] % 16 : 0);
             ++at;
-            break;
         }
     }
     side->pass(5);
-    side->end();
+    side->endAll();
     side->pass(5);
     side->run.resetUpdate();
     return 0;

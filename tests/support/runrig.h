@@ -64,6 +64,10 @@ public:
             run.startAllUpdate(package, devices);
         else
             run.startUpdate(package, devices);
+        measured();
+    }
+    void measured()
+    {
         while (run.isMeasuring())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
@@ -96,8 +100,14 @@ public:
         for (bool woken = true; woken;) {
             woken = alarm >= 0 && alarm <= until;
             clockMs = woken ? qMax(clockMs, alarm) : until;
-            if (woken)
+            if (woken) {
+                // A run that asks for the same moment again and again would keep the tool busy.
+                wakesNow = clockMs == wokenAt ? wakesNow + 1 : 0;
+                if (wakesNow > 100)
+                    qFatal("the run asks to be woken at %lld ms again and again", clockMs);
+                wokenAt = clockMs;
                 run.wake();
+            }
             for (auto it = lines.begin(); it != lines.end(); ++it) {
                 if (it->open && it->end != Line::Open) {
                     it->open = false;
@@ -154,4 +164,6 @@ private:
     bool keepBytes;
     std::deque<Dev> devs;
     int lastDescriptor = 9;
+    qint64 wokenAt = -1;
+    int wakesNow = 0;   // wakes in a row at wokenAt
 };

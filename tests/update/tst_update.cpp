@@ -176,23 +176,26 @@ private slots:
     void menu_update_sends_the_package_to_the_picked_devices_only_data()
     {
         QTest::addColumn<QList<int>>("picked");   // rows, the first clicked, the others Ctrl-clicked
-        QTest::newRow("the row of the menu") << QList<int>{0};
-        QTest::newRow("rows 1 and 3 of 3") << QList<int>{0, 2};
+        QTest::addColumn<bool>("all");            // All Update instead of the menu: every online device
+        QTest::newRow("the row of the menu") << QList<int>{0} << false;
+        QTest::newRow("rows 1 and 3 of 3") << QList<int>{0, 2} << false;
+        QTest::newRow("All Update") << QList<int>{0, 1, 2} << true;
     }
 
     void menu_update_sends_the_package_to_the_picked_devices_only()
     {
         QFETCH(QList<int>, picked);
+        QFETCH(bool, all);
         const QString package = makePackage(1024 * 1024);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 3, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
         QWidget *rows = ui.list()->viewport();
-        for (int row : picked) {
+        for (int row : all ? QList<int>() : picked) {
             QTest::mouseClick(rows, Qt::LeftButton, row == picked.first() ? Qt::NoModifier : Qt::ControlModifier,
                               ui.list()->visualRect(ui.list()->model()->index(row, 1)).center());
         }
         QSignalSpy progress(run, SIGNAL(sendUpdateMsg(int,int)));
-        update(package, picked.last());
+        update(package, all ? -1 : picked.last());
         QCOMPARE(dialog()->geometry(), window->rect());
         QVERIFY(ended(QStringLiteral("%1 updated, 0 failed").arg(picked.size()), 20000));
         const int packets = 128 * picked.size();   // of the whole run
