@@ -37,6 +37,7 @@
 #include "ui/morereset.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
+#include "update/updaterun.h"
 
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
@@ -253,8 +254,8 @@ private slots:
         ui.click("pushButton_search");
         QTRY_COMPARE_WITH_TIMEOUT(cell(3, 1), QStringLiteral("192.168.147.77"), 3000);
         // Two devices updated, the second hanging up as soon as it has connected back.
-        QSignalSpy over(engine, SIGNAL(updateAllFinishMsg(int,int)));
-        engine->startUpdateOf(package, {devs->getDevList().at(4), devs->getDevList().at(5)});
+        QSignalSpy over(UpdateRun::instance(), SIGNAL(updateAllFinishMsg(int,int)));
+        UpdateRun::instance()->startUpdate(package, {devs->getDevList().at(4), devs->getDevList().at(5)});
         QVERIFY(over.wait(20000));
         QCOMPARE(over.first(), (QList<QVariant>{1, 1}));
 

@@ -269,6 +269,34 @@ private slots:
         QCOMPARE(progress.last(), (QList<QVariant>{1, 1}));
     }
 
+    void a_connection_closed_before_asking_fails_only_a_device_that_answered_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("a leftover, before the device answered: still awaited") << false;
+        QTest::newRow("after its answer: the device hung up") << true;
+    }
+
+    void a_connection_closed_before_asking_fails_only_a_device_that_answered()
+    {
+        QFETCH(bool, answered);
+        const QList<Dev *> device = rig->site(1);
+        const QHostAddress at(QStringLiteral("192.168.147.20"));
+        rig->start(package(2 * 8192), device);
+        QSignalSpy failed(&rig->run, SIGNAL(updateFailMsg(int,int,int,int)));
+        if (answered)
+            rig->run.updateBegun(at, device[0]->mac().toLatin1());
+        rig->lines[rig->join(at)].end = RunRig::Line::Closed;
+        rig->pass(5);
+        if (answered) {
+            QCOMPARE(failed, (QList<QList<QVariant>>{{0, int(RunDevice::DisconnectedAt), 0, 2}}));
+            return;
+        }
+        QCOMPARE(failed.size(), 0);
+        rig->send(rig->join(at), Request);
+        rig->pass(10);
+        QCOMPARE(rig->lines.last().took, 44 + 2 * 8192);
+    }
+
     void retry_and_all_update_ask_only_the_devices_still_to_update()
     {
         rig->run.setUpdateTimeout(1000);
