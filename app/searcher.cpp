@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "app/commandfeedback.h"
+#include "app/visitrecorder.h"
 #include "plan/addressrangeform.h"
 #include "plan/dryrun.h"
 #include "plan/plandryrun.h"
@@ -86,6 +87,7 @@ Searcher::Searcher(QWidget *parent)
     ui->label_version->setText(version);
 
     feedback = new CommandFeedback(ui->label_feedback, this);
+    recorder = new VisitRecorder(engine, run, devs, feedback, this);
     connect(engine, SIGNAL(sendNetEditMsg()), this, SLOT(netEditSent()));
 
     menu = new Menu(this);
@@ -107,34 +109,6 @@ Searcher::Searcher(QWidget *parent)
     connect(devList, SIGNAL(openConfigMsg()), this, SLOT(openNetConfig()));
     connect(devList, SIGNAL(importPlanMsg()), this, SLOT(importPlan()));
     connect(devList, SIGNAL(siteReportMsg()), this, SLOT(chooseSiteReport()));
-    connect(engine, &Connect::networkChangeMsg, this, &Searcher::recordNetworkChange);
-    connect(engine, &Connect::allIpSentMsg, this, [this] { networkSource = VisitRecord::Source::NetworkConfig; });
-    connect(engine, &Connect::encodingChangeMsg, this, [this](const QString &mac, bool fromH264, bool toH264) {
-        const auto encoding = [](bool h264) { return h264 ? VisitRecord::Encoding::H264 : VisitRecord::Encoding::H265; };
-        visit.encodingSent(mac, encoding(fromH264), encoding(toH264));
-    });
-    connect(devs, &Devs::loadDevMsg, this, [this](int row) {
-        if (const Dev *dev = devs->getDevList().value(row))
-            visit.saw(*dev);
-    });
-    // A device's update ends installed or failed, with the run's package.
-    const auto updateEnded = [this](int device, const QString &failure) {
-        const Package &package = run->updatePackage();
-        visit.updateEnded(run->updateDeviceMac(device), QFileInfo(package.path).fileName(), package.size, package.md5, failure);
-    };
-    connect(run, &UpdateRun::updateStepMsg, this, [updateEnded](int device, int step) {
-        if (step == 4)
-            updateEnded(device, QString());
-    });
-    connect(run, &UpdateRun::updateFailMsg, this, [updateEnded](int device, int reason, int at, int of) {
-        updateEnded(device, Update::failureText(reason, at, of));
-    });
-    connect(feedback, &CommandFeedback::outcomeMsg, this, [this](const QString &mac, const QString &ip, CommandFeedback::Kind kind) {
-        if (!ip.isEmpty())
-            visit.answersAt(mac, ip);
-        else
-            visit.notAnswered(mac, kind == CommandFeedback::Reset ? VisitRecord::Since::Reset : VisitRecord::Since::Change);
-    });
     ui->widget_header->setMovesWindowBySystem(true);
     connect(ui->widget_header, SIGNAL(moveMsg(QPoint)), this, SLOT(moveWindow(QPoint)));
     connect(menu, SIGNAL(clickMenuMsg(QString)), this, SLOT(clickMenu(QString)));
@@ -229,14 +203,14 @@ void Searcher::minize()
 int Searcher::close()
 {
     // Asked once: what was changed on the devices is owed to the customer.
-    if (visit.hasUnsavedChanges() && !closeQuestion) {
+    if (recorder->record().hasUnsavedChanges() && !closeQuestion) {
         reopen(closeQuestion, SLOT(closeCloseQuestion()))->centerInParent();
         connect(closeQuestion, &CloseQuestion::saveReportMsg, this, [this] {
             if (chooseSiteReport())
                 close();
         });
         connect(closeQuestion, &CloseQuestion::closeWithoutReportMsg, this, [this] {
-            visit.markSaved();
+            recorder->record().markSaved();
             close();
         });
         closeQuestion->show();
@@ -488,7 +462,7 @@ void Searcher::moreReset()
     reopen(moreResetDialog, SLOT(closeMoreReset()))->centerInParent();
     moreResetDialog->whenConfirmed([this] {
         engine->resetAll();
-        visit.lanResetSent();
+        recorder->record().lanResetSent();
         QStringList macs;
         for (const Dev *dev : devs->getDevList())
             macs << dev->mac();
@@ -503,7 +477,7 @@ void Searcher::resetSelected()
     if (!dev)
         return;
     engine->reset();
-    visit.resetSent(dev->mac());
+    recorder->record().resetSent(dev->mac());
     feedback->watch(tr("已向%1发送复位").arg(dev->ip()), {dev->mac()}, CommandFeedback::Reset);
 }
 
@@ -554,18 +528,18 @@ void Searcher::allSetIp()
             if (planned.ip.isEmpty())
                 debugBus->debug(QStringLiteral("[E]no free address for:") + planned.dev->mac(), AdminService::Error);
         }
-        sendNetworkChanges(range.changes(confirmed), VisitRecord::Source::PrepareAllUpdate);
+        recorder->expectNetworkChanges(VisitRecord::Source::PrepareAllUpdate);
+        sendNetworkChanges(range.changes(confirmed));
     });
     rangeForm->setUp(offered, plan);
     rangeForm->show();
 }
 
-void Searcher::sendNetworkChanges(const QList<NetworkChange> &changes, VisitRecord::Source source)
+void Searcher::sendNetworkChanges(const QList<NetworkChange> &changes)
 {
     QStringList macs;
     for (const NetworkChange &change : changes)
         macs << change.mac;
-    networkSource = source;
     engine->setAllIp(changes);
     feedback->watch(tr("已向%1台设备发送新地址").arg(macs.size()), macs, CommandFeedback::Settings);
 }
@@ -596,19 +570,19 @@ void Searcher::openPlan(const QString &path)
         ui->label_feedback->setText(tr("%1不是计划：%2").arg(QFileInfo(path).fileName(), plan.refusalText()));
         return;
     }
-    planName = QFileInfo(path).fileName();
     reopen(planDryRun, SLOT(closePlanDryRun()))->centerInParent();
     planDryRun->setRows(DryRun::rows(plan.lines, devs->getDevList(), engine->getLocalIp()));
-    connect(planDryRun, &PlanDryRun::applyMsg, this, [this, plan] {
+    connect(planDryRun, &PlanDryRun::applyMsg, this, [this, plan, path] {
         QHash<QString, QString> labels;
         for (const PlanLine &line : plan.lines) {
             if (!line.label.isEmpty()) {
                 labels.insert(line.mac, line.label);
-                visit.setLabel(line.mac, line.label);
+                recorder->record().setLabel(line.mac, line.label);
             }
         }
         devList->addLabels(labels);
-        sendNetworkChanges(DryRun::networkChanges(planDryRun->rows()), VisitRecord::Source::SitePlan);
+        recorder->expectNetworkChanges(VisitRecord::Source::SitePlan, QFileInfo(path).fileName());
+        sendNetworkChanges(DryRun::networkChanges(planDryRun->rows()));
         // Each follow-up search moves the rows on; the last says who did not come back.
         connect(feedback, &CommandFeedback::followedUpMsg, planDryRun, [this](bool last) {
             QList<DryRunRow> rows = planDryRun->rows();
@@ -627,17 +601,6 @@ void Searcher::closePlanDryRun()
     discard(planDryRun);
 }
 
-void Searcher::recordNetworkChange(const NetworkChange &change)
-{
-    NetSettings before;
-    for (const Dev *dev : devs->getDevList()) {
-        if (dev->mac() == change.mac)
-            before = VisitRecord::settingsOf(*dev);
-    }
-    visit.networkSent(change.mac, networkSource, before, {change.ip, change.mask, change.gateway, change.dhcp},
-                      networkSource == VisitRecord::Source::SitePlan ? planName : QString());
-}
-
 bool Searcher::chooseSiteReport()
 {
     const QString path = QFileDialog::getSaveFileName(
@@ -649,11 +612,11 @@ bool Searcher::saveSiteReport(const QString &path)
 {
     const LocalAddress presented = engine->localAddress();
     QString whyNot;
-    if (!SiteReport(visit, presented.address.toString(), presented.interfaceName).write(path, &whyNot)) {
+    if (!SiteReport(recorder->record(), presented.address.toString(), presented.interfaceName).write(path, &whyNot)) {
         ui->label_feedback->setText(whyNot);
         return false;
     }
-    visit.markSaved();
+    recorder->record().markSaved();
     ui->label_feedback->setText(SiteReport::savedText(path));
     return true;
 }
@@ -666,6 +629,6 @@ void Searcher::cleanList()
 void Searcher::resetFail()
 {
     engine->resetFailSearch();
-    visit.repairSearchSent();
+    recorder->record().repairSearchSent();
     feedback->watch(tr("已向96个地址发送复位"), {}, CommandFeedback::Reset);
 }

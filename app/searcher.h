@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "plan/addressrange.h"
-#include "report/visitrecord.h"
 
 class Admin;
 class AddressRangeForm;
@@ -32,6 +31,7 @@ class Video;
 class VideoInfo;
 class Update;
 class UpdateRun;
+class VisitRecorder;
 
 namespace Ui { class Searcher; }
 
@@ -101,7 +101,6 @@ private slots:
     void closeRangeForm();
     void closePlanDryRun();
     void closeCloseQuestion();
-    void recordNetworkChange(const NetworkChange &change);
 
 private:
     // Opening a dialog replaces the one of its kind: the old one goes, a new
@@ -116,8 +115,8 @@ private:
     void openHardDisk();
     void openHardware();
 
-    // Sends network settings to many devices and follows them up; source names the flow for the record.
-    void sendNetworkChanges(const QList<NetworkChange> &changes, VisitRecord::Source source);
+    // Sends network settings to many devices and follows them up.
+    void sendNetworkChanges(const QList<NetworkChange> &changes);
     // Brings OpenGL in for the first stream preview, when the window was made without it.
     void readyForOpenGl();
     // The stream dialog for the selected device's main or sub stream.
@@ -148,11 +147,8 @@ private:
     AddressRangeForm *rangeForm = nullptr;
     std::optional<AddressRange> lastRange;   // what the installer confirmed, for the rest of the run
     PlanDryRun *planDryRun = nullptr;
-    QString planName;
     CloseQuestion *closeQuestion = nullptr;
-    // What was done on this visit, for the site report.
-    VisitRecord visit;
-    VisitRecord::Source networkSource = VisitRecord::Source::NetworkConfig;
+    VisitRecorder *recorder = nullptr;   // what was done on this visit, for the site report
     QString version;
     Video *video = nullptr;
     AdminService *debugBus = nullptr;

@@ -99,6 +99,11 @@ void Devs::clear()
     rowByMac.clear();
 }
 
+Dev *Devs::find(const QString &mac) const
+{
+    return devList.value(rowByMac.value(mac.toLatin1(), -1));
+}
+
 int Devs::indexOf(const msg_broadcast_t &info) const
 {
     return rowByMac.value(macText(info), -1);

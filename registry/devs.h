@@ -31,6 +31,8 @@ public:
 
     QList<Dev *> getDevList() const;
     Dev *getSelected() const;
+    // The record with that mac text; null when no device with it has answered.
+    Dev *find(const QString &mac) const;
     int getSelectedChannel() const;
     void selectDev(int row);
     void selectChannel(int row, int channel);
