@@ -573,22 +573,15 @@ void Searcher::openPlan(const QString &path)
     reopen(planDryRun, SLOT(closePlanDryRun()))->centerInParent();
     planDryRun->setRows(DryRun::rows(plan.lines, devs->getDevList(), engine->getLocalIp()));
     connect(planDryRun, &PlanDryRun::applyMsg, this, [this, plan, path] {
-        QHash<QString, QString> labels;
-        for (const PlanLine &line : plan.lines) {
-            if (!line.label.isEmpty()) {
-                labels.insert(line.mac, line.label);
-                recorder->record().setLabel(line.mac, line.label);
-            }
-        }
+        const QHash<QString, QString> labels = plan.labels();
+        for (auto label = labels.cbegin(); label != labels.cend(); ++label)
+            recorder->record().setLabel(label.key(), label.value());
         devList->addLabels(labels);
         recorder->expectNetworkChanges(VisitRecord::Source::SitePlan, QFileInfo(path).fileName());
         sendNetworkChanges(DryRun::networkChanges(planDryRun->rows()));
         // Each follow-up search moves the rows on; the last says who did not come back.
         connect(feedback, &CommandFeedback::followedUpMsg, planDryRun, [this](bool last) {
-            QList<DryRunRow> rows = planDryRun->rows();
-            DryRun::followUp(rows, devs->getDevList(), last);
-            planDryRun->setRows(rows);
-            ui->label_feedback->setText(DryRun::summary(rows));
+            ui->label_feedback->setText(planDryRun->followUp(devs->getDevList(), last));
         });
     });
     planDryRun->show();

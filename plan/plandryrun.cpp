@@ -44,6 +44,14 @@ void PlanDryRun::setRows(const QList<DryRunRow> &rows)
     ui->label_summary->setText(DryRun::summary(rows));
 }
 
+QString PlanDryRun::followUp(const QList<Dev *> &devices, bool lastSearch)
+{
+    QList<DryRunRow> moved = rows();
+    DryRun::followUp(moved, devices, lastSearch);
+    setRows(moved);
+    return DryRun::summary(moved);
+}
+
 const QList<DryRunRow> &PlanDryRun::rows() const
 {
     return model->rows();

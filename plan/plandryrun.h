@@ -25,6 +25,9 @@ public:
 
     void setRows(const QList<DryRunRow> &rows);
     const QList<DryRunRow> &rows() const;
+    // After a follow-up search of the applied plan: the rows move on to what
+    // the devices now answer; the summary line for the status strip.
+    QString followUp(const QList<Dev *> &devices, bool lastSearch);
     void centerInParent();
 
 signals:

@@ -203,6 +203,16 @@ SitePlan SitePlan::refused(int line, const QString &reason)
     return plan;
 }
 
+QHash<QString, QString> SitePlan::labels() const
+{
+    QHash<QString, QString> byMac;
+    for (const PlanLine &line : lines) {
+        if (!line.label.isEmpty())
+            byMac.insert(line.mac, line.label);
+    }
+    return byMac;
+}
+
 QString SitePlan::refusalText() const
 {
     return refusedLine > 0 ? tr("第%1行：%2").arg(refusedLine).arg(refusal) : refusal;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -44,6 +45,8 @@ public:
 
     static SitePlan read(const QByteArray &bytes);
     bool isRefused() const { return !refusal.isEmpty(); }
+    // The labels the plan gives, by the MAC as its line writes it.
+    QHash<QString, QString> labels() const;
     // The refusal as shown: "Line 7: …".
     QString refusalText() const;
     // The twelve hex digits of a MAC in capitals, whatever separates them;
