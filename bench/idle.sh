@@ -10,6 +10,7 @@ set -uo pipefail
 searcher=@SEARCHER@
 devsim=@DEVSIM@
 tools=@TOOLS@
+. "$tools/private-xvfb.sh"
 seconds=${IDLE_SECONDS:-20}
 [ -n "${LAB_SCRIPT:-}" ] || { echo "bench_idle: run me inside the lab (make bench)" >&2; exit 2; }
 
@@ -25,12 +26,8 @@ trap finish EXIT
 
 "$LAB_SCRIPT" device 1 -- "$devsim" --count 12 --log "$work/devsim.log" </dev/null &
 pids+=($!)
-n=70
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-export DISPLAY=":$n" XDG_RUNTIME_DIR="$work/run"
+private_xvfb 70 1280x800 /dev/null -dpi 96 -noreset || { echo "bench_idle: Xvfb did not start" >&2; exit 1; }
+export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 dbus-run-session -- sh -c '

@@ -10,6 +10,7 @@ set -uo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
 lab="$here/../tests/lab/lab.sh"
+. "$here/private-xvfb.sh"
 
 if [ "${1:-}" != "--inside" ]; then
     [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
@@ -68,14 +69,9 @@ fi
 
 # A private Xvfb at 96 dpi, where the window is drawn at its own size.
 command -v Xvfb >/dev/null 2>&1 || { echo "run-demo: no reachable display and no Xvfb (Debian package xvfb)" >&2; exit 1; }
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
 # -noreset: the accessibility bus's property on the root window outlives its launcher's connection.
-Xvfb ":$n" -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >"$demo/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-[ -S "/tmp/.X11-unix/X$n" ] || { echo "run-demo: Xvfb :$n did not start, see $demo/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$n"
+private_xvfb 90 1280x800 "$demo/xvfb.log" -dpi 96 -noreset \
+    || { echo "run-demo: Xvfb did not start, see $demo/xvfb.log" >&2; exit 1; }
 unset XAUTHORITY
 echo "run-demo: showing the tool on a private Xvfb $DISPLAY"
 
