@@ -1,5 +1,5 @@
-// The site plan reader: the CSV dialects spreadsheets write, each refusal of
-// a file that is no plan, and the faults a line carries to the dry run.
+// The site plan reader: the CSV dialects spreadsheets write and each refusal of
+// a file that is no plan; the faults a line carries are named in tst_dryrun.
 
 #include <QtTest>
 
@@ -63,17 +63,6 @@ private slots:
         QTest::newRow("spreadsheet apostrophe undone")
             << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,'=SUM(A1)\n00:1A:00:00:00:02,10.20.5.15,'east\n")
             << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||=SUM(A1)|0", "3|00:1A:00:00:00:02|10.20.5.15|||||'east|0"};
-        QTest::newRow("faults carried on their lines")
-            << QByteArray("mac,ip,mask,gateway,dns,dhcp\n"
-                          "00:1A:00:00:00,10.20.5.14,,,,\n"
-                          "00:1A:00:00:00:02,10.20.5.14,,,,maybe\n"
-                          "00:1A:00:00:00:03,10.20.5.300,,,,\n"
-                          "00:1A:00:00:00:04,10.20.5.14,255.0.255.0,,,\n"
-                          "00:1A:00:00:00:05,10.20.5.14,,gw,,\n"
-                          "00:1A:00:00:00:06,10.20.5.14,,,dns,\n")
-            << QStringList{"2|00:1A:00:00:00|10.20.5.14||||||1", "3|00:1A:00:00:00:02|10.20.5.14||||||2",
-                           "4|00:1A:00:00:00:03|10.20.5.300||||||3", "5|00:1A:00:00:00:04|10.20.5.14|255.0.255.0|||||4",
-                           "6|00:1A:00:00:00:05|10.20.5.14||gw||||5", "7|00:1A:00:00:00:06|10.20.5.14|||dns|||6"};
         QTest::newRow("exactly 65,536 lines") << planOfLines(SitePlan::MaxLines) << QStringList();
     }
 

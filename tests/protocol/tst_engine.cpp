@@ -6,7 +6,6 @@
 #include <QUdpSocket>
 
 #include "devsimprocess.h"
-#include "plan/addressrange.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "protocol/datagramreader.h"
@@ -232,44 +231,6 @@ private slots:
             QCOMPARE(DevsimProcess::hex(resets.at(i)), datagram("74a80000140100000000000000000000", 568, {{76, field(address, 16)}}));
             QCOMPARE(debugLines(log).at(i), "[S]reset fail to:" + address);
         }
-    }
-
-    void set_all_ip_skips_taken_addresses_and_stops_at_254()
-    {
-        DevsimProcess sim;
-        QVERIFY(discover(sim, 256));
-        QVERIFY(sim.command("silent 1"));
-        QVERIFY(settle(sim));
-        const auto online = [this] {
-            const QList<Dev *> list = devs->getDevList();
-            return std::count_if(list.cbegin(), list.cend(), [](const Dev *dev) { return dev->online > 0; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(online(), 255, 5000);
-        QCOMPARE(sim.ip(1), QStringLiteral("192.168.147.21"));   // offline, and keeps it
-        QVERIFY(sim.command("speak 1"));
-        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        // Today's range, as "Prepare All Update" offers it in 192.168.147.0/24.
-        const AddressRange range = AddressRange::defaultsFor(ToolAddress, 24);
-        const AddressPlan plan = range.plan(devs->getDevList(), {}, ToolAddress);
-        QCOMPARE(plan.unassigned(), 4);
-        engine->setAllIp(range.changes(plan));   // ends with a search of its own
-        // .2 to .254 less .21 (the offline device's) and .101 (this computer's): 251 addresses.
-        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) {
-            return sim.received(Wire::SearchPort, Wire::SET_NETWORK).size() == 251;
-        }));
-        const QList<QJsonObject> sets = sim.received(Wire::SearchPort, Wire::SET_NETWORK);
-        const struct { int datagram; int device; int host; } rows[] = {{0, 0, 2}, {1, 2, 3}, {18, 19, 20}, {19, 20, 22},
-                                                                       {97, 98, 100}, {98, 99, 102}, {250, 251, 254}};
-        for (const auto &row : rows) {
-            QCOMPARE(DevsimProcess::hex(sets.at(row.datagram)),
-                     datagram("61a80000140100000000000000000000", 292,
-                              {{52, field(sim.mac(row.device), 24)}, {76, field(QStringLiteral("192.168.147.%1").arg(row.host), 16)},
-                               {92, field("255.255.255.0", 16)}, {108, field("192.168.147.1", 16)}, {152, field("192.168.147.1", 16)}}));
-        }
-        // The closing search brings the new addresses back. All 256 answers
-        // are waited for: any still on the way would land in the next test.
-        QTRY_VERIFY_WITH_TIMEOUT(debugLines(log).count("[R]search msg from:192.168.147.11") >= 256, 10000);
-        QCOMPARE(devs->getDevList().at(3)->ip(), QStringLiteral("192.168.147.4"));
     }
 
     void odd_datagrams_are_logged_and_taken_for_nothing_data()
