@@ -164,6 +164,7 @@ private slots:
     {
         QTest::addColumn<QList<int>>("picked");   // rows, the first clicked, the others Ctrl-clicked
         QTest::addColumn<bool>("all");            // All Update instead of the menu: every online device
+        QTest::newRow("the row of the menu") << QList<int>{0} << false;
         QTest::newRow("rows 1 and 3 of 3") << QList<int>{0, 2} << false;
         QTest::newRow("All Update") << QList<int>{0, 1, 2} << true;
     }
