@@ -231,6 +231,8 @@ private slots:
             QCOMPARE(DevsimProcess::hex(resets.at(i)), datagram("74a80000140100000000000000000000", 568, {{76, field(address, 16)}}));
             QCOMPARE(debugLines(log).at(i), "[S]reset fail to:" + address);
         }
+        // The device's answer to the settling search would land in the next test.
+        QTRY_VERIFY(debugLines(log).contains("[R]search msg from:192.168.147.11"));
     }
 
     void odd_datagrams_are_logged_and_taken_for_nothing_data()
