@@ -301,30 +301,6 @@ private slots:
         QCOMPARE(Wire::readText(answers.at(0).at(2).value<msg_broadcast_t>().mac), QStringLiteral("from-a-device"));
     }
 
-    void a_burst_on_both_ports_is_read_whole_and_both_keep_listening()
-    {
-        // Each turn reads both sockets; one whose datagram was taken in the
-        // other's turn must still hear the next one.
-        devs->clear();
-        QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
-        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        QUdpSocket socket;
-        QVERIFY(socket.bind(OtherLocalAddress, 0));
-        for (int i = 0; i < 600; ++i)
-            socket.writeDatagram(searchAnswer(QStringLiteral("burst-%1").arg(i)), ToolAddress, quint16(i % 2 ? 18155 : 18153));
-        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 600, 5000);
-        // Each answer a row of its own, at its sender's address, logged once.
-        QCOMPARE(devs->getDevList().size(), 600);
-        for (const Dev *dev : devs->getDevList())
-            QCOMPARE(dev->addr, OtherLocalAddress);
-        QCOMPARE(debugLines(log).count("[R]search msg from:192.168.147.100"), 600);
-        for (const quint16 port : {quint16(18155), quint16(18153), quint16(18155)}) {
-            answers.clear();
-            socket.writeDatagram(searchAnswer(QStringLiteral("after-%1").arg(port)), ToolAddress, port);
-            QTRY_COMPARE(answers.size(), 1);
-        }
-    }
-
     void clean_list_forgets_answers_that_came_before_it()
     {
         devs->clear();
