@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QTemporaryDir>
 
+#include "support/runrig.h"
 #include "update/file.h"
 #include "update/tcpmessagebuffer.h"
 
@@ -17,13 +18,7 @@ class TestFile : public QObject
 
     QByteArray package(qint64 size, const QString &name = QStringLiteral("package.bin"))
     {
-        QByteArray bytes(int(size), '\0');
-        for (int i = 0; i < bytes.size(); ++i)
-            bytes[i] = char((i * 131 + i / 8192) & 0xff);
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(bytes);
-        return bytes;
+        return writePackage(dir.filePath(name), int(size));
     }
 
 private slots:

@@ -16,6 +16,7 @@
 #include "devsimprocess.h"
 #include "app/searcher.h"
 #include "support/mainwindowfixture.h"
+#include "support/runrig.h"
 #include "update/update.h"
 #include "update/updaterun.h"
 
@@ -43,16 +44,6 @@ class TestUpdate : public QObject
             shown += !box ? QLatin1Char('-') : box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
         }
         return shown;
-    }
-
-    QString makePackage(int size)
-    {
-        QByteArray bytes(size, '\0');
-        QRandomGenerator(size).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-        QFile file(dir.filePath(QStringLiteral("package.bin")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
     }
 
     void update(const QString &package, int row = -1)
@@ -173,7 +164,8 @@ private slots:
     {
         QFETCH(QList<int>, picked);
         QFETCH(bool, all);
-        const QString package = makePackage(1024 * 1024);
+        const QString package = dir.filePath(QStringLiteral("package.bin"));
+        writePackage(package, 1024 * 1024);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 3, {"--package", package, "--restart-ms", "300", "--install-ms", "600"}));
         QWidget *rows = ui.list()->viewport();
