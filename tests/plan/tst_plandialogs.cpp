@@ -23,23 +23,12 @@ const QColor Grey(160, 160, 160);
 const QColor Green(0, 140, 0);
 const QColor Black(0, 0, 0);
 
+// Line 4 of a plan, its twin on line 9, the device online at its planned
+// address and where it answered after Apply, in the given state.
 DryRunRow row(DryRunRow::State state)
 {
-    DryRunRow r;
-    r.line = 4;
-    r.otherLine = 9;
-    r.label = QStringLiteral("Dock east");
-    r.mac = QStringLiteral("00:1A:00:00:00:0A");
-    r.currentIp = QStringLiteral("10.20.5.50");
-    r.currentMask = QStringLiteral("255.255.255.0");
-    r.currentGateway = QStringLiteral("10.20.5.1");
-    r.ip = QStringLiteral("10.20.5.14");
-    r.mask = QStringLiteral("255.255.255.0");
-    r.gateway = QStringLiteral("10.20.5.254");
-    r.clashMac = QStringLiteral("00:1A:00:00:00:0B");
-    r.answeredAt = QStringLiteral("10.20.5.14");
-    r.state = state;
-    return r;
+    return {4, "Dock east", "00:1A:00:00:00:0A", "10.20.5.50", "255.255.255.0", "10.20.5.1", "10.20.5.14", "255.255.255.0",
+            "10.20.5.254", QString(), false, state, "00:1A:00:00:00:0B", 9, "10.20.5.14"};
 }
 
 QList<DryRunRow> rows(const QList<DryRunRow::State> &states)
