@@ -122,15 +122,12 @@ private slots:
         QVERIFY(plan.lines.isEmpty());
     }
 
+    // Dashes, bare digits, lower case and five bytes are in tst_dryrun's plans.
     void matches_a_mac_however_written_data()
     {
         QTest::addColumn<QString>("mac");
         QTest::addColumn<QString>("key");
-        QTest::newRow("colons, mixed case") << "00:1a:2B:3c:4D:5e" << "001A2B3C4D5E";
-        QTest::newRow("dashes") << "00-1A-2B-3C-4D-5E" << "001A2B3C4D5E";
         QTest::newRow("dots") << "001A.2B3C.4D5E" << "001A2B3C4D5E";
-        QTest::newRow("bare") << "001a2b3c4d5e" << "001A2B3C4D5E";
-        QTest::newRow("five bytes") << "00:1A:2B:3C:4D" << "";
         QTest::newRow("not hex") << "00:1A:2B:3C:4D:5G" << "";
         QTest::newRow("other separator") << "00/1A/2B/3C/4D/5E" << "";
         QTest::newRow("full-width digits") << QString::fromUtf8("００:1A:2B:3C:4D:5E") << "";

@@ -127,9 +127,7 @@ private slots:
         QCOMPARE(devs->getSelected(), nullptr);
         devs->selectChannel(1, 3);
         QCOMPARE(devs->getSelected(), devs->getDevList().at(1));
-        QCOMPARE(devs->getSelectedChannel(), 3);
         devs->selectDev(1);
-        QCOMPARE(devs->getSelectedChannel(), -1);
         QCOMPARE(selected.size(), 2);
         devs->clear();
         QCOMPARE(devs->getSelected(), nullptr);
