@@ -1,7 +1,6 @@
 #include "fuzzengine.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -9,6 +8,7 @@
 
 #include "protocol/connect.h"
 #include "registry/devs.h"
+#include "support/runrig.h"
 #include "update/updaterun.h"
 
 void FuzzEngine::initApplication(int *argc, char ***argv)
@@ -34,12 +34,7 @@ void FuzzEngine::init(int *argc, char ***argv)
 QString FuzzEngine::packagePath()
 {
     static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath(QStringLiteral("package.bin"));
-        QFile out(file);
-        out.open(QIODevice::WriteOnly);
-        out.write(QByteArray(2 * 8192 + 100, '\x42'));   // three packets
-        return file;
-    }();
+    static const QString path = dir.filePath(QStringLiteral("package.bin"));
+    static const QByteArray bytes = writePackage(path, 2 * 8192 + 100);   // three packets
     return path;
 }

@@ -154,6 +154,21 @@ private slots:
             gotSkipped << s.ip + QLatin1Char(' ') + s.reason;
         QCOMPARE(gotAssigned, assigned);
         QCOMPARE(gotSkipped, skipped);
+        // What "Prepare All Update" sends: a device with an address not yet its own, with the range's settings.
+        QStringList sent;
+        for (const NetworkChange &c : given->changes(plan))
+            sent << QStringList{c.mac, c.ip, c.mask, c.gateway, c.dns, c.dhcp ? "dhcp" : "static"}.join(' ');
+        QStringList macs;   // of the devices numbered: online, and selected when some are
+        for (int row = 0; row < devices.size(); ++row) {
+            if (devices.at(row).contains(" on") && (selected.isEmpty() || selected.contains(row)))
+                macs << devices.at(row).section(' ', 0, 0);
+        }
+        QStringList toSend;
+        for (int i = 0; i < assigned.size(); ++i) {
+            if (!assigned.at(i).contains(QRegularExpression("[-=]")))
+                toSend << QStringList{macs.at(i), assigned.at(i), range.at(1), range.at(2), range.at(3), "static"}.join(' ');
+        }
+        QCOMPARE(sent, toSend);
         QCOMPARE(plan.unassigned(), int(assigned.count(QStringLiteral("-"))));
     }
 };

@@ -23,23 +23,12 @@ const QColor Grey(160, 160, 160);
 const QColor Green(0, 140, 0);
 const QColor Black(0, 0, 0);
 
+// Line 4 of a plan, its twin on line 9, the device online at its planned
+// address and where it answered after Apply, in the given state.
 DryRunRow row(DryRunRow::State state)
 {
-    DryRunRow r;
-    r.line = 4;
-    r.otherLine = 9;
-    r.label = QStringLiteral("Dock east");
-    r.mac = QStringLiteral("00:1A:00:00:00:0A");
-    r.currentIp = QStringLiteral("10.20.5.50");
-    r.currentMask = QStringLiteral("255.255.255.0");
-    r.currentGateway = QStringLiteral("10.20.5.1");
-    r.ip = QStringLiteral("10.20.5.14");
-    r.mask = QStringLiteral("255.255.255.0");
-    r.gateway = QStringLiteral("10.20.5.254");
-    r.clashMac = QStringLiteral("00:1A:00:00:00:0B");
-    r.answeredAt = QStringLiteral("10.20.5.14");
-    r.state = state;
-    return r;
+    return {4, "Dock east", "00:1A:00:00:00:0A", "10.20.5.50", "255.255.255.0", "10.20.5.1", "10.20.5.14", "255.255.255.0",
+            "10.20.5.254", QString(), false, state, "00:1A:00:00:00:0B", 9, "10.20.5.14"};
 }
 
 QList<DryRunRow> rows(const QList<DryRunRow::State> &states)
@@ -143,26 +132,33 @@ private slots:
         QCOMPARE(closed.count(), 1);
     }
 
-    void dry_run_shows_texts_and_colours_data()
+    void dry_run_shows_texts_colours_and_the_changes_to_apply_data()
     {
-        QTest::addColumn<DryRunRow::State>("state");
+        using States = QList<DryRunRow::State>;
+        QTest::addColumn<States>("states");   // the first row's is shown
         QTest::addColumn<QString>("text");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("will change") << DryRunRow::WillChange << "will change" << Black;
-        QTest::newRow("already so") << DryRunRow::AlreadySo << "already so" << Grey;
-        QTest::newRow("clash") << DryRunRow::ClashesWithDevice << "clashes with 00:1A:00:00:00:0B (online at that address)" << Red;
-        QTest::newRow("invalid mask") << DryRunRow::InvalidMask << "invalid mask on line 4" << Red;
-        QTest::newRow("answers") << DryRunRow::Answers << "answers at 10.20.5.14" << Green;
-        QTest::newRow("not answered") << DryRunRow::NotAnswered << "has not answered at 10.20.5.14" << Red;
+        QTest::addColumn<QString>("apply");   // the button's text; enabled for any change
+        const QString none = QStringLiteral("Apply 0 changes");
+        QTest::newRow("will change") << States{DryRunRow::WillChange, DryRunRow::Offline} << "will change" << Black << "Apply 1 change";
+        QTest::newRow("already so") << States{DryRunRow::AlreadySo, DryRunRow::NotFound} << "already so" << Grey << none;
+        QTest::newRow("clash") << States{DryRunRow::ClashesWithDevice} << "clashes with 00:1A:00:00:00:0B (online at that address)"
+                               << Red << none;
+        QTest::newRow("invalid mask") << States{DryRunRow::InvalidMask} << "invalid mask on line 4" << Red << none;
+        QTest::newRow("answers") << States{DryRunRow::Answers} << "answers at 10.20.5.14" << Green << none;
+        QTest::newRow("not answered") << States{DryRunRow::NotAnswered} << "has not answered at 10.20.5.14" << Red << none;
+        QTest::newRow("nine changes") << QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() + States{DryRunRow::ClashesWithComputer}
+                                      << "will change" << Black << "Apply 9 changes";
     }
 
-    void dry_run_shows_texts_and_colours()
+    void dry_run_shows_texts_colours_and_the_changes_to_apply()
     {
-        QFETCH(DryRunRow::State, state);
+        QFETCH(QList<DryRunRow::State>, states);
         QFETCH(QString, text);
         QFETCH(QColor, colour);
+        QFETCH(QString, apply);
         PlanDryRun dialog;
-        dialog.setRows({row(state)});
+        dialog.setRows(rows(states));
         const QAbstractItemModel *shown = child<QTreeView>(&dialog, "treeView_rows")->model();
         QStringList headers;
         QStringList cells;
@@ -175,30 +171,9 @@ private slots:
                                        "Planned address", "Planned mask", "Planned gateway", "State"}));
         QCOMPARE(cells, QStringList({"Dock east", "00:1A:00:00:00:0A", "10.20.5.50", "255.255.255.0", "10.20.5.1",
                                      "10.20.5.14", "255.255.255.0", "10.20.5.254", text}));
-    }
-
-    void apply_button_counts_changes_data()
-    {
-        QTest::addColumn<QList<DryRunRow::State>>("states");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("none") << QList<DryRunRow::State>{DryRunRow::AlreadySo, DryRunRow::NotFound} << "Apply 0 changes" << false;
-        QTest::newRow("one") << QList<DryRunRow::State>{DryRunRow::WillChange, DryRunRow::Offline} << "Apply 1 change" << true;
-        QTest::newRow("nine") << QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() + QList<DryRunRow::State>{DryRunRow::ClashesWithComputer}
-                              << "Apply 9 changes" << true;
-    }
-
-    void apply_button_counts_changes()
-    {
-        QFETCH(QList<DryRunRow::State>, states);
-        QFETCH(QString, text);
-        QFETCH(bool, enabled);
-        PlanDryRun dialog;
-        dialog.setRows(rows(states));
-        dialog.show();
-        auto *apply = child<QPushButton>(&dialog, "pushButton_apply");
-        QCOMPARE(apply->text(), text);
-        QCOMPARE(apply->isEnabled(), enabled);
+        auto *button = child<QPushButton>(&dialog, "pushButton_apply");
+        QCOMPARE(button->text(), apply);
+        QCOMPARE(button->isEnabled(), apply != QLatin1String("Apply 0 changes"));
     }
 
     void apply_is_pressed_once_then_rows_follow_the_devices()

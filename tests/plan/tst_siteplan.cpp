@@ -1,5 +1,5 @@
-// The site plan reader: the CSV dialects spreadsheets write, each refusal of
-// a file that is no plan, and the faults a line carries to the dry run.
+// The site plan reader: the CSV dialects spreadsheets write and each refusal of
+// a file that is no plan; the faults a line carries are named in tst_dryrun.
 
 #include <QtTest>
 
@@ -63,17 +63,6 @@ private slots:
         QTest::newRow("spreadsheet apostrophe undone")
             << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,'=SUM(A1)\n00:1A:00:00:00:02,10.20.5.15,'east\n")
             << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||=SUM(A1)|0", "3|00:1A:00:00:00:02|10.20.5.15|||||'east|0"};
-        QTest::newRow("faults carried on their lines")
-            << QByteArray("mac,ip,mask,gateway,dns,dhcp\n"
-                          "00:1A:00:00:00,10.20.5.14,,,,\n"
-                          "00:1A:00:00:00:02,10.20.5.14,,,,maybe\n"
-                          "00:1A:00:00:00:03,10.20.5.300,,,,\n"
-                          "00:1A:00:00:00:04,10.20.5.14,255.0.255.0,,,\n"
-                          "00:1A:00:00:00:05,10.20.5.14,,gw,,\n"
-                          "00:1A:00:00:00:06,10.20.5.14,,,dns,\n")
-            << QStringList{"2|00:1A:00:00:00|10.20.5.14||||||1", "3|00:1A:00:00:00:02|10.20.5.14||||||2",
-                           "4|00:1A:00:00:00:03|10.20.5.300||||||3", "5|00:1A:00:00:00:04|10.20.5.14|255.0.255.0|||||4",
-                           "6|00:1A:00:00:00:05|10.20.5.14||gw||||5", "7|00:1A:00:00:00:06|10.20.5.14|||dns|||6"};
         QTest::newRow("exactly 65,536 lines") << planOfLines(SitePlan::MaxLines) << QStringList();
     }
 
@@ -133,15 +122,12 @@ private slots:
         QVERIFY(plan.lines.isEmpty());
     }
 
+    // Dashes, bare digits, lower case and five bytes are in tst_dryrun's plans.
     void matches_a_mac_however_written_data()
     {
         QTest::addColumn<QString>("mac");
         QTest::addColumn<QString>("key");
-        QTest::newRow("colons, mixed case") << "00:1a:2B:3c:4D:5e" << "001A2B3C4D5E";
-        QTest::newRow("dashes") << "00-1A-2B-3C-4D-5E" << "001A2B3C4D5E";
         QTest::newRow("dots") << "001A.2B3C.4D5E" << "001A2B3C4D5E";
-        QTest::newRow("bare") << "001a2b3c4d5e" << "001A2B3C4D5E";
-        QTest::newRow("five bytes") << "00:1A:2B:3C:4D" << "";
         QTest::newRow("not hex") << "00:1A:2B:3C:4D:5G" << "";
         QTest::newRow("other separator") << "00/1A/2B/3C/4D/5E" << "";
         QTest::newRow("full-width digits") << QString::fromUtf8("００:1A:2B:3C:4D:5E") << "";

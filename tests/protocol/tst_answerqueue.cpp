@@ -1,6 +1,6 @@
 // A window that stands still while a site answers: the answers wait in memory
-// and all reach the registry afterwards, each port's in the order devices sent
-// them, up to the queue's bound. What is dropped past it the engine searches
+// and all reach the registry afterwards, each at its sender's address, each
+// port's in the order devices sent them, up to the queue's bound. What is dropped past it the engine searches
 // for again by itself, twice at most.
 
 #include <QtTest>
@@ -98,6 +98,8 @@ private slots:
         QCOMPARE(engine->searchCount() - searchesBefore, searches);
         QCOMPARE(aged.size(), 1);   // a repeat greys no row
         QCOMPARE(devs->getDevList().size() < Devices, !complete);
+        if (searches == 1)   // each answer logged once
+            QCOMPARE(debugLines(log).count("[R]search msg from:192.168.147.11"), Devices);
         QHash<QString, int> device;
         for (int i = 0; i < Devices; ++i)
             device.insert(sim.mac(i), i);
@@ -105,6 +107,7 @@ private slots:
         for (const Dev *dev : devs->getDevList()) {
             const int index = device.value(dev->mac(), -1);
             QVERIFY2(index >= 0 && index > last[index % 2], qPrintable(dev->mac()));
+            QCOMPARE(dev->addr, QHostAddress(QStringLiteral("192.168.147.11")));   // its row at its sender's address
             last[index % 2] = index;
         }
     }

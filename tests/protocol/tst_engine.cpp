@@ -6,7 +6,6 @@
 #include <QUdpSocket>
 
 #include "devsimprocess.h"
-#include "plan/addressrange.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
 #include "protocol/datagramreader.h"
@@ -232,44 +231,8 @@ private slots:
             QCOMPARE(DevsimProcess::hex(resets.at(i)), datagram("74a80000140100000000000000000000", 568, {{76, field(address, 16)}}));
             QCOMPARE(debugLines(log).at(i), "[S]reset fail to:" + address);
         }
-    }
-
-    void set_all_ip_skips_taken_addresses_and_stops_at_254()
-    {
-        DevsimProcess sim;
-        QVERIFY(discover(sim, 256));
-        QVERIFY(sim.command("silent 1"));
-        QVERIFY(settle(sim));
-        const auto online = [this] {
-            const QList<Dev *> list = devs->getDevList();
-            return std::count_if(list.cbegin(), list.cend(), [](const Dev *dev) { return dev->online > 0; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(online(), 255, 5000);
-        QCOMPARE(sim.ip(1), QStringLiteral("192.168.147.21"));   // offline, and keeps it
-        QVERIFY(sim.command("speak 1"));
-        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        // Today's range, as "Prepare All Update" offers it in 192.168.147.0/24.
-        const AddressRange range = AddressRange::defaultsFor(ToolAddress, 24);
-        const AddressPlan plan = range.plan(devs->getDevList(), {}, ToolAddress);
-        QCOMPARE(plan.unassigned(), 4);
-        engine->setAllIp(range.changes(plan));   // ends with a search of its own
-        // .2 to .254 less .21 (the offline device's) and .101 (this computer's): 251 addresses.
-        QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) {
-            return sim.received(Wire::SearchPort, Wire::SET_NETWORK).size() == 251;
-        }));
-        const QList<QJsonObject> sets = sim.received(Wire::SearchPort, Wire::SET_NETWORK);
-        const struct { int datagram; int device; int host; } rows[] = {{0, 0, 2}, {1, 2, 3}, {18, 19, 20}, {19, 20, 22},
-                                                                       {97, 98, 100}, {98, 99, 102}, {250, 251, 254}};
-        for (const auto &row : rows) {
-            QCOMPARE(DevsimProcess::hex(sets.at(row.datagram)),
-                     datagram("61a80000140100000000000000000000", 292,
-                              {{52, field(sim.mac(row.device), 24)}, {76, field(QStringLiteral("192.168.147.%1").arg(row.host), 16)},
-                               {92, field("255.255.255.0", 16)}, {108, field("192.168.147.1", 16)}, {152, field("192.168.147.1", 16)}}));
-        }
-        // The closing search brings the new addresses back. All 256 answers
-        // are waited for: any still on the way would land in the next test.
-        QTRY_VERIFY_WITH_TIMEOUT(debugLines(log).count("[R]search msg from:192.168.147.11") >= 256, 10000);
-        QCOMPARE(devs->getDevList().at(3)->ip(), QStringLiteral("192.168.147.4"));
+        // The device's answer to the settling search would land in the next test.
+        QTRY_VERIFY(debugLines(log).contains("[R]search msg from:192.168.147.11"));
     }
 
     void odd_datagrams_are_logged_and_taken_for_nothing_data()
@@ -336,30 +299,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return dropped(moved, "from-the-new-address", moved); }));
         QVERIFY(!dropped(OtherLocalAddress, "from-a-device", moved));
         QCOMPARE(Wire::readText(answers.at(0).at(2).value<msg_broadcast_t>().mac), QStringLiteral("from-a-device"));
-    }
-
-    void a_burst_on_both_ports_is_read_whole_and_both_keep_listening()
-    {
-        // Each turn reads both sockets; one whose datagram was taken in the
-        // other's turn must still hear the next one.
-        devs->clear();
-        QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
-        QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        QUdpSocket socket;
-        QVERIFY(socket.bind(OtherLocalAddress, 0));
-        for (int i = 0; i < 600; ++i)
-            socket.writeDatagram(searchAnswer(QStringLiteral("burst-%1").arg(i)), ToolAddress, quint16(i % 2 ? 18155 : 18153));
-        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 600, 5000);
-        // Each answer a row of its own, at its sender's address, logged once.
-        QCOMPARE(devs->getDevList().size(), 600);
-        for (const Dev *dev : devs->getDevList())
-            QCOMPARE(dev->addr, OtherLocalAddress);
-        QCOMPARE(debugLines(log).count("[R]search msg from:192.168.147.100"), 600);
-        for (const quint16 port : {quint16(18155), quint16(18153), quint16(18155)}) {
-            answers.clear();
-            socket.writeDatagram(searchAnswer(QStringLiteral("after-%1").arg(port)), ToolAddress, port);
-            QTRY_COMPARE(answers.size(), 1);
-        }
     }
 
     void clean_list_forgets_answers_that_came_before_it()

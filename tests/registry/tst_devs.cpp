@@ -127,39 +127,10 @@ private slots:
         QCOMPARE(devs->getSelected(), nullptr);
         devs->selectChannel(1, 3);
         QCOMPARE(devs->getSelected(), devs->getDevList().at(1));
-        QCOMPARE(devs->getSelectedChannel(), 3);
         devs->selectDev(1);
-        QCOMPARE(devs->getSelectedChannel(), -1);
         QCOMPARE(selected.size(), 2);
         devs->clear();
         QCOMPARE(devs->getSelected(), nullptr);
-    }
-
-    void next_online_skips_offline_devices_data()
-    {
-        QTest::addColumn<QList<int>>("online");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("found");
-        QTest::addColumn<int>("indexAfter");
-        QTest::newRow("first offline") << QList<int>{0, 1, 1} << 0 << 1 << 1;
-        QTest::newRow("from the third") << QList<int>{0, 1, 1} << 2 << 2 << 2;
-        QTest::newRow("none online") << QList<int>{0, 0} << 0 << -1 << 2;
-        QTest::newRow("past the end") << QList<int>{1, 1} << 5 << -1 << 5;
-    }
-
-    void next_online_skips_offline_devices()
-    {
-        QFETCH(QList<int>, online);
-        QFETCH(int, start);
-        QFETCH(int, found);
-        QFETCH(int, indexAfter);
-        for (int i = 0; i < online.size(); ++i) {
-            answer(QStringLiteral("dev%1").arg(i));
-            devs->getDevList().at(i)->online = online.at(i);
-        }
-        int index = start;
-        QCOMPARE(devs->nextOnline(index), found < 0 ? nullptr : devs->getDevList().at(found));
-        QCOMPARE(index, indexAfter);
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMap>
 #include <QStringList>
 
@@ -12,6 +13,18 @@
 #include "update/updateclock.h"
 #include "update/updaterun.h"
 #include "update/updatetransport.h"
+
+// Writes a package of size bytes whose packets all differ at path; returns its bytes.
+inline QByteArray writePackage(const QString &path, int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 8192) & 0xff);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != size)
+        qFatal("cannot write %s", qPrintable(path));
+    return bytes;
+}
 
 // An update run whose server and clock are this object: the devices' ends of
 // the connections and the passing of time are in the caller's hands, so that

@@ -33,16 +33,11 @@ class TestUpdateRun : public QObject
     std::unique_ptr<RunRig> rig;
     QTemporaryDir dir;
 
-    // A package of size bytes whose packets all differ.
     QString package(int size, const QString &name = QStringLiteral("package"))
     {
-        QByteArray bytes(size, '\0');
-        for (int i = 0; i < size; ++i)
-            bytes[i] = char((i * 7 + i / 8192) & 0xff);
-        QFile file(dir.filePath(name + QString::number(size)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
+        const QString path = dir.filePath(name + QString::number(size));
+        writePackage(path, size);
+        return path;
     }
     // Plays the devices of the run under way until its summary, 5 ms at a time:
     // each answers its request, connects back 50 ms later, asks for the
@@ -115,10 +110,8 @@ private slots:
         QFETCH(int, devices);
         QFETCH(int, piece);
         QFETCH(bool, early);
-        const QString path = package(size);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QString path = dir.filePath(QStringLiteral("sent"));
+        const QByteArray bytes = writePackage(path, size);
         QSignalSpy progress(&rig->run, SIGNAL(sendUpdateMsg(int,int)));
         QSignalSpy steps(&rig->run, SIGNAL(updateStepMsg(int,int)));
         rig->run.startUpdate(path, rig->site(devices));
