@@ -79,16 +79,6 @@ void Devs::selectChannel(int row, int channel)
     emit selectDevMsg();
 }
 
-Dev *Devs::nextOnline(int &index) const
-{
-    while (index >= 0 && index < devList.size()) {
-        if (devList.at(index)->online > 0)
-            return devList.at(index);
-        ++index;
-    }
-    return nullptr;
-}
-
 void Devs::clear()
 {
     // The selection goes with the records: nothing may act on a deleted device.

@@ -36,7 +36,6 @@ public:
     int getSelectedChannel() const;
     void selectDev(int row);
     void selectChannel(int row, int channel);
-    Dev *nextOnline(int &index) const;
     void clear();
     bool isExist(QHostAddress addr, msg_broadcast_t info) const;
 
