@@ -1,10 +1,14 @@
 // The main window against simulated devices: each gesture reaches the device
 // (the bytes are the engine tests' business) and its outcome shows; and what
-// only the window shows: its dialogs opening, moving and closing, English texts.
+// only the window shows: its dialogs opening, moving and closing, English texts,
+// and the window without a mouse: names for every control, Escape, Enter, Tab.
 
 #include <QtTest>
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +39,7 @@
 #include "plan/plandryrun.h"
 #include "report/closequestion.h"
 #include "ui/morereset.h"
+#include "ui/buttonaccess.h"
 #include "ui/devmanager.h"
 #include "ui/menu.h"
 #include "update/updaterun.h"
@@ -90,19 +95,13 @@ class TestMainWindow : public QObject
     template<typename T = QWidget>
     T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
 
-    // The window as it looks now, for a person to look at, where SCREENSHOT_DIR says.
-    void keepPicture(const QString &name) const
-    {
-        if (qEnvironmentVariableIsSet("SCREENSHOT_DIR"))
-            window->grab().save(QDir(qEnvironmentVariable("SCREENSHOT_DIR")).filePath(name + QStringLiteral(".png")));
-    }
-
 public slots:
     void urlOpened(const QUrl &url) { openedUrls << url.toString(); }
 
 private slots:
     void initTestCase()
     {
+        QAccessible::installFactory(ButtonAccess::factory);   // as the tool does
         QVERIFY(ui.show());
         window = ui.window();
     }
@@ -181,7 +180,6 @@ private slots:
         QCOMPARE(model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Assigned address"));
         QVERIFY(!ui.list()->isColumnHidden(7));
         QCOMPARE(cell(2, 7), QStringLiteral("192.168.147.4"));
-        keepPicture(QStringLiteral("prepare-all-update"));
         QTest::mouseClick(ui.child<QPushButton>(confirm ? "pushButton_submit" : "pushButton_cancel", form), Qt::LeftButton);
         QVERIFY(ui.list()->isColumnHidden(7));
         if (!confirm) {
@@ -212,7 +210,6 @@ private slots:
         window->openPlan(path);
         auto *dryRun = window->findChild<PlanDryRun *>();
         QVERIFY(dryRun && dryRun->isVisible());
-        keepPicture(QStringLiteral("plan-dry-run"));
         QVERIFY(ui.settle(sim));
         QVERIFY(sim.received(Wire::SearchPort, Wire::SET_NETWORK).isEmpty());   // nothing before Apply
         auto *apply = ui.child<QPushButton>("pushButton_apply", dryRun);
@@ -236,7 +233,6 @@ private slots:
                                   QStringLiteral("2 of 2 devices answer at their planned address"), 5000);
         QCOMPARE(cell(0, 6), QStringLiteral("Gate"));
         QCOMPARE(cell(1, 6), QStringLiteral("Dock; east"));
-        keepPicture(QStringLiteral("plan-applied"));
         QTest::mouseClick(ui.child<QPushButton>("pushButton_cancel", dryRun), Qt::LeftButton);
     }
 
@@ -273,19 +269,14 @@ private slots:
         pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         QVERIFY(pdftotext.waitForFinished(10000));
         const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
-        // The header, the changed device with its address first seen and now, then the action.
-        const int found = text.indexOf(QStringLiteral("Devices found: 12"));
+        // Each action reached the report; its layout and order are tst_report's.
         // (a changed address takes two lines of its cell)
-        const int device = text.indexOf(QStringLiteral("00:1A:2B:3C:00:03 192.168.147.23 →"), found);
-        const int action = text.indexOf(QStringLiteral("Network settings sent (Network Config): address 192.168.147.23 → 192.168.147.77"), device);
-        QVERIFY2(found >= 0 && device > found && action > device, qPrintable(text.right(900)));
-        // The updates in time order, then the failure again with its reason.
-        const QString update = QStringLiteral("Firmware update firmware.bin (24,576 bytes, MD5 ");
-        const int updated = text.indexOf(QStringLiteral("00:1A:2B:3C:00:04 ") + update, action);
-        const int failed = text.indexOf(QStringLiteral("00:1A:2B:3C:00:05 ") + update, action);
-        const int failures = text.indexOf(QStringLiteral("Failures and their reasons (1)"), qMax(updated, failed));
-        QVERIFY2(updated > action && failed > action && failures > 0, qPrintable(text.right(900)));
-        QVERIFY(text.indexOf(QStringLiteral("failed: disconnected at packet 0 of 3"), failures) > failures);
+        const QString update = QStringLiteral(" Firmware update firmware.bin (24,576 bytes, MD5 ");
+        for (const QString &line : {QStringLiteral("Devices found: 12"), QStringLiteral("00:1A:2B:3C:00:03 192.168.147.23 →"),
+                                    QStringLiteral("Network settings sent (Network Config): address 192.168.147.23 → 192.168.147.77"),
+                                    "00:1A:2B:3C:00:04" + update, "00:1A:2B:3C:00:05" + update,
+                                    QStringLiteral("Failures and their reasons (1)"), QStringLiteral("failed: disconnected at packet 0 of 3")})
+            QVERIFY2(text.contains(line), qPrintable(line + QStringLiteral(" not in ") + text.right(900)));
     }
 
     void repair_search_reaches_the_devices()
@@ -613,6 +604,86 @@ private slots:
         QCOMPARE(panel->pixmap().cacheKey(), shown);
         window->closeMenu();   // the menu takes the panel with it
         QVERIFY(!panel->isVisible());
+    }
+
+    // Without a mouse: the focused dialog of each way in, by keyboard where there is one.
+    QWidget *openByKeyboard(const QByteArray &how)
+    {
+        QApplication::setActiveWindow(window);
+        if (how == "Debug") {
+            QWidget *debug = ui.child("label_admin");   // the focused label-button is pressed with Space
+            debug->setFocus();
+            QTest::keyClick(debug, Qt::Key_Space);
+        } else if (how == "Network Config") {
+            ui.list()->setFocus();
+            ui.list()->setCurrentIndex(model()->index(1, 0));
+            QTest::keyClick(ui.list(), Qt::Key_Return);
+        } else if (how == "Main Stream") {
+            ui.rightClickRow(0);
+            ui.chooseMenuEntry("widget_main");
+        } else if (how == "LAN device reset") {
+            ui.click("pushButton_moreReset");
+        }
+        QWidget *focus = QApplication::focusWidget();
+        while (focus && focus->parentWidget() != window)
+            focus = focus->parentWidget();
+        return how.isEmpty() ? window->centralWidget() : focus;
+    }
+
+    // How the label-buttons themselves press by keyboard is tst_widgets' business.
+    void every_control_has_an_english_name_and_escape_closes_the_dialog_data()
+    {
+        QTest::addColumn<QByteArray>("dialog");
+        QTest::addColumn<QByteArray>("className");
+        QTest::newRow("main window") << QByteArray() << QByteArray("QWidget");
+        QTest::newRow("debug") << QByteArray("Debug") << QByteArray("Admin");
+        QTest::newRow("network config: Enter on a row") << QByteArray("Network Config") << QByteArray("DevManager");
+        QTest::newRow("stream") << QByteArray("Main Stream") << QByteArray("VideoInfo");
+        QTest::newRow("lan reset") << QByteArray("LAN device reset") << QByteArray("MoreReset");
+    }
+
+    void every_control_has_an_english_name_and_escape_closes_the_dialog()
+    {
+        QFETCH(QByteArray, dialog);
+        QFETCH(QByteArray, className);
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 3));
+        // The new dialog has the keyboard focus, so Escape reaches it.
+        QPointer<QWidget> shown = openByKeyboard(dialog);
+        QVERIFY(shown && shown->isVisible() && shown->inherits(className));
+        if (dialog == "Network Config")
+            QCOMPARE(devs->getSelected()->mac(), sim.mac(1));   // the row Enter was pressed on
+        const QStringList labelButtons = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
+        for (QWidget *w : shown->findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)
+                || qobject_cast<QComboBox *>(w) || qobject_cast<QTreeView *>(w)
+                || labelButtons.contains(QLatin1String(w->metaObject()->className()));
+            if (!control)
+                continue;
+            const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), w->objectName().toUtf8());
+            for (QChar c : name)
+                QVERIFY2(c.unicode() < 0x2e80, qPrintable(w->objectName() + QStringLiteral(": ") + name));
+        }
+        if (dialog.isEmpty())
+            return;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([&] { return !shown || !shown->isVisible(); }, 1000));
+    }
+
+    void tab_walks_the_window_in_reading_order()
+    {
+        const QStringList expected = {"label_minize", "label_close", "lineEdit_fileAddress", "pushButton_file",
+            "lineEdit_filter", "pushButton_export", "pushButton_import", "pushButton_report", "treeView", "pushButton_search", "pushButton_auto", "pushButton_clean", "pushButton_2",
+            "pushButton_allIp", "pushButton", "pushButton_moreReset"};
+        QApplication::setActiveWindow(window);
+        ui.child("label_admin")->setFocus();
+        QStringList walked;
+        for (int i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(walked, expected);
     }
 
     // The lab's tool host is ours: en0 gets a new address, then the old one back.

@@ -48,7 +48,7 @@ const QMap<QString, Kind> &kinds()
     return made;
 }
 
-// The label-buttons: they take the keyboard focus and press like buttons.
+// The label-buttons.
 const char *const LabelButtons[] = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
 
 } // namespace
@@ -103,63 +103,46 @@ private slots:
     void init() { window = new QWidget; window->resize(600, 400); }
     void cleanup() { delete window; }
 
-    void only_a_left_click_is_reported_data()
+    // Mouse buttons for every widget; keys and the accessibility press action
+    // for the label-buttons, which take the keyboard focus and press like buttons.
+    void only_a_left_click_or_a_button_key_is_reported_data()
     {
         QTest::addColumn<QString>("widget");
-        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QString>("gesture");   // left, right, press action, or a key sequence
         QTest::addColumn<int>("reports");
         for (const char *widget : {"Btn", "Background", "PswBtn", "NetTabBtn", "HardDiskItem"}) {
-            QTest::addRow("%s left", widget) << widget << Qt::LeftButton << 1;
-            QTest::addRow("%s right", widget) << widget << Qt::RightButton << 0;
+            QTest::addRow("%s left", widget) << widget << "left" << 1;
+            QTest::addRow("%s right", widget) << widget << "right" << 0;
         }
+        for (const char *widget : LabelButtons)
+            for (const char *gesture : {"Return", "Space", "press action"})
+                QTest::addRow("%s %s", widget, gesture) << widget << gesture << 1;
+        QTest::newRow("Btn keypad Enter") << "Btn" << "Num+Enter" << 1;
+        QTest::newRow("Btn A") << "Btn" << "A" << 0;
+        QTest::newRow("Btn Ctrl+Return") << "Btn" << "Ctrl+Return" << 0;
     }
 
-    void only_a_left_click_is_reported()
+    void only_a_left_click_or_a_button_key_is_reported()
     {
         QFETCH(QString, widget);
-        QFETCH(Qt::MouseButton, button);
+        QFETCH(QString, gesture);
         QFETCH(int, reports);
         QWidget *made = kinds().value(widget).make(window);
         made->setGeometry(50, 50, 160, 30);
         showWindow();
         QSignalSpy spy(made, kinds().value(widget).pressed.constData());
-        click(button, centreOf(made));
-        QCOMPARE(spy.size(), reports);
-    }
-
-    void label_buttons_press_on_enter_space_and_accessible_action_data()
-    {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<int>("key");   // 0: the accessibility press action
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("presses");
-        for (const char *widget : LabelButtons) {
-            QTest::addRow("%s Return", widget) << widget << int(Qt::Key_Return) << 0 << 1;
-            QTest::addRow("%s Space", widget) << widget << int(Qt::Key_Space) << 0 << 1;
-            QTest::addRow("%s press action", widget) << widget << 0 << 0 << 1;
-        }
-        QTest::newRow("Btn keypad Enter") << "Btn" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
-        QTest::newRow("Btn A") << "Btn" << int(Qt::Key_A) << 0 << 0;
-        QTest::newRow("Btn Ctrl+Return") << "Btn" << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
-    }
-
-    void label_buttons_press_on_enter_space_and_accessible_action()
-    {
-        QFETCH(QString, widget);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, presses);
-        QWidget *button = kinds().value(widget).make(window);
-        QSignalSpy spy(button, kinds().value(widget).pressed.constData());
-        QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
-        if (key) {
-            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        } else {
-            QAccessibleInterface *access = QAccessible::queryAccessibleInterface(button);
+        if (gesture == QLatin1String("left") || gesture == QLatin1String("right")) {
+            click(gesture == QLatin1String("left") ? Qt::LeftButton : Qt::RightButton, centreOf(made));
+        } else if (gesture == QLatin1String("press action")) {
+            QAccessibleInterface *access = QAccessible::queryAccessibleInterface(made);
             QCOMPARE(access->role(), QAccessible::Button);
             access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        } else {
+            QCOMPARE(made->focusPolicy(), Qt::StrongFocus);
+            const int key = QKeySequence(gesture)[0];
+            QTest::keyClick(made, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         }
-        QCOMPARE(spy.count(), presses);
+        QCOMPARE(spy.size(), reports);
     }
 
     void focused_label_button_shows_a_focus_mark_data()
