@@ -652,7 +652,7 @@ private slots:
         QPointer<QWidget> shown = openByKeyboard(dialog);
         QVERIFY(shown && shown->isVisible() && shown->inherits(className));
         if (dialog == "Network Config")
-            QCOMPARE(devs->getSelected()->mac(), sim.mac(1));   // the row Enter was pressed on
+            QCOMPARE(devs->getSelected() ? devs->getSelected()->mac() : QString(), sim.mac(1));   // the row Enter was on
         const QStringList labelButtons = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
         for (QWidget *w : shown->findChildren<QWidget *>()) {
             const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)
