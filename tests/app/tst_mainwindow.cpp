@@ -148,20 +148,6 @@ private slots:
 
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    void clean_list_empties_the_registry_and_the_search_refills_it_in_english()
-    {
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 2));
-        ui.click("pushButton_clean");
-        QCOMPARE(devs->getDevList().size(), 0);   // emptied before the new search's answers
-        QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), 2, 3000);
-        QCOMPARE(model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("IP address"));
-        QCOMPARE(cell(1, 0), QStringLiteral("Device2"));
-        QCOMPARE(cell(1, 5), QStringLiteral("Online"));
-        QCOMPARE(ui.child<QPushButton>("pushButton_clean")->text(), QStringLiteral("Clean List"));
-        QTRY_COMPARE(ui.child<QLabel>("label_count")->text(), QStringLiteral("2 devices, 2 online"));
-    }
-
     void menu_copies_an_address_or_opens_the_web_page_data()
     {
         QTest::addColumn<QString>("entry");
@@ -189,8 +175,18 @@ private slots:
         QCOMPARE(openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
     }
 
-    void auto_search_button_starts_and_stops_the_engine()
+    void clean_list_refills_the_list_in_english_and_auto_search_starts_and_stops()
     {
+        DevsimProcess sim;
+        QVERIFY(ui.fillList(sim, 2));
+        ui.click("pushButton_clean");
+        QCOMPARE(devs->getDevList().size(), 0);   // emptied before the new search's answers
+        QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), 2, 3000);   // Clean List searches again itself
+        QCOMPARE(model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("IP address"));
+        QCOMPARE(cell(1, 0), QStringLiteral("Device2"));
+        QCOMPARE(cell(1, 5), QStringLiteral("Online"));
+        QCOMPARE(ui.child<QPushButton>("pushButton_clean")->text(), QStringLiteral("Clean List"));
+        QTRY_COMPARE(ui.child<QLabel>("label_count")->text(), QStringLiteral("2 devices, 2 online"));
         auto *button = ui.child<QPushButton>("pushButton_auto");
         ui.click("pushButton_auto");
         QVERIFY(engine->isAutoSearch());
