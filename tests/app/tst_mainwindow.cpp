@@ -586,7 +586,7 @@ private slots:
         window->closeAdmin();
     }
 
-    void disk_size_and_state_word_show_data()
+    void disk_dialog_shows_size_and_state_and_selects_one_tile_data()
     {
         QTest::addColumn<int>("megabytes");
         QTest::addColumn<QString>("sizeText");
@@ -599,12 +599,14 @@ private slots:
         QTest::newRow("negative size, all bits") << -5 << "-5MB" << -1 << "11111";
     }
 
-    void disk_size_and_state_word_show()
+    void disk_dialog_shows_size_and_state_and_selects_one_tile()
     {
         QFETCH(int, megabytes);
         QFETCH(QString, sizeText);
         QFETCH(int, state);
         QFETCH(QString, yes);
+        know({TestRecords::record("00:1A:2B:3C:00:07")});
+        window->selectDev(0);   // disks are a device's
         window->clickMenu(QStringLiteral("hardDisk"));
         auto *disk = window->findChild<HardDisk *>();
         QCOMPARE(disk->getDiskSize(megabytes), sizeText);
@@ -617,15 +619,6 @@ private slots:
             shown += QLatin1Char(set ? '1' : '0');
         }
         QCOMPARE(shown, yes);
-        window->closeHardDisk();
-    }
-
-    void choosing_a_disk_tile_leaves_only_it_selected()
-    {
-        know({TestRecords::record("00:1A:2B:3C:00:07")});
-        window->selectDev(0);   // disks are a device's
-        window->clickMenu(QStringLiteral("hardDisk"));
-        auto *disk = window->findChild<HardDisk *>();
         disk->loadDisks(3);
         const QList<HardDiskItem *> tiles = disk->disks();
         QCOMPARE(tiles.size(), 3);
