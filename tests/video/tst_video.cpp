@@ -295,27 +295,6 @@ private slots:
         QCOMPARE(Video::packetsHeld(), 0);
     }
 
-    void reopened_fifty_times_it_still_plays_and_holds_no_packet()
-    {
-        for (int i = 0; i < 50; ++i) {
-            video->open(small);
-            // Close at every stage: before the open ends, while reading, while decoding.
-            QTest::qWait(i % 5 * 20);
-            video->close();
-        }
-        QTRY_COMPARE(Video::packetsHeld(), 0);   // a read still under way when closed releases its packet
-        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
-        tap.clear();
-        video->open(small);
-        QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)) && !frameSpy.isEmpty(), 5000);
-        QCOMPARE(tap.inits, QList<int>{0});
-        video->close();
-        const int seen = frameSpy.size();
-        QCoreApplication::sendPostedEvents(video);
-        QCOMPARE(frameSpy.size(), seen);   // nothing of the closed stream is shown
-        QVERIFY(!video->playing());
-    }
-
     void a_stream_that_never_starts_or_stalls_data()
     {
         QTest::addColumn<QString>("peer");   // none, silent, or the first half of six seconds, then silence
