@@ -441,7 +441,6 @@ private slots:
         const QStringList good{"192.168.147.60", "255.255.255.0", "192.168.147.1", "8.8.8.8"};
         auto with = [&](int i, const QString &text) { QStringList t = good; t[i] = text; return t; };
         QTest::newRow("all good") << good << QStringList{} << 1;
-        QTest::newRow("empty ip") << with(0, "") << QStringList{"*Please enter IP"} << 0;
         QTest::newRow("ip part over 255") << with(0, "192.168.147.300") << QStringList{"*Invalid IP address"} << 0;
         QTest::newRow("broadcast as ip") << with(0, "192.168.147.255") << QStringList{"*Not a usable host address"} << 0;
         QTest::newRow("mask with holes") << with(1, "255.0.255.0") << QStringList{"*Invalid subnet mask"} << 0;
@@ -497,9 +496,6 @@ private slots:
         for (int i = 0; i < list->count(); ++i)
             shown << list->item(i)->text();
         QCOMPARE(shown, debugLines(raised));
-
-        open("label_admin");   // reopened: a new, empty window replaces it
-        QCOMPARE(child<QListWidget>(window, "listWidget")->count(), 0);
         window->closeAdmin();
     }
 
