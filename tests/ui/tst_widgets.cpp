@@ -1,16 +1,19 @@
 // The tool's own small widgets without the protocol engine, the address rules
-// of the network dialog and the QR code. Presses go through the window as the
-// window system delivers them: grabs and propagation are real.
+// of the network dialog, the QR code and the images compiled into the tool.
+// Presses go through the window as the window system delivers them: grabs and
+// propagation are real.
 // The label-buttons also press by keyboard and through the accessibility action.
 
 #include <QtTest>
 #include <QAccessible>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 
 #include <functional>
 
 #include "protocol/adminservice.h"
+#include "resources/resources.h"
 #include "status/harddiskitem.h"
 #include "status/qrcode.h"
 #include "status/qrreader.h"
@@ -55,6 +58,16 @@ const QMap<QString, Kind> &kinds()
 // The label-buttons.
 const char *const LabelButtons[] = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
 
+// Each image with the smallest width and height it may have where it is shown.
+const QList<QPair<QString, int>> kEmbedded{
+    {":/btn/images/option.png", 20}, {":/btn/images/option2.png", 20}, {":/btn/images/btn_close_pre.png", 28},
+    {":/btn/images/btn_min_pre.png", 20}, {":/btn/images/NVR.png", 48}, {":/btn/images/DVR.png", 48},
+    {":/btn/images/c512.png", 16}, {":/btn/images/btn_psw_visible.png", 20}, {":/btn/images/btn_psw_invisible.png", 20},
+    {":/logo/images/logo/norvan_logo.ico", 32}, {":/logo/images/logo/vessik.ico", 32}, {":/logo/images/logo/trellik.ico", 32},
+};
+
+QImage load(const QString &path) { return QImage(path).convertToFormat(QImage::Format_ARGB32); }
+
 } // namespace
 
 class TestWidgets : public QObject
@@ -91,6 +104,8 @@ class TestWidgets : public QObject
 private slots:
     void initTestCase()
     {
+        initResources();
+        initResources();   // registering twice must not break anything
         QAccessible::installFactory(ButtonAccess::factory);
         // The 9-point font the main window sets for every widget of the tool.
         QFont font = QApplication::font();
@@ -384,6 +399,36 @@ private slots:
     {
         QFETCH(QString, text);
         QVERIFY(QRCode::render(text, 130).isNull());
+    }
+
+    // The images compiled into the tool, read the way the windows read them.
+    void embedded_image_is_there_and_distinct_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("minimumSize");
+        for (const auto &[path, size] : kEmbedded)
+            QTest::newRow(qPrintable(path)) << path << size;
+    }
+
+    // Fails for a missing or unreadable file, an image too small for where it
+    // is shown, and two names carrying the same picture (close drawn as minimise).
+    void embedded_image_is_there_and_distinct()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, minimumSize);
+        const QImage image = load(path);
+        QVERIFY2(!image.isNull(), "not embedded or not readable");
+        QVERIFY(image.width() >= minimumSize && image.height() >= minimumSize);
+        for (const auto &other : kEmbedded)
+            QVERIFY2(other.first == path || load(other.first) != image, qPrintable("same picture as " + other.first));
+    }
+
+    // An icon file without the size the window shows is rescaled there, blurred.
+    void icons_hold_the_sizes_they_are_shown_at()
+    {
+        QVERIFY(QIcon(":/logo/images/logo/norvan_logo.ico").availableSizes().contains(QSize(32, 32)));
+        QVERIFY(QIcon(":/logo/images/logo/vessik.ico").availableSizes().contains(QSize(32, 32)));
+        QVERIFY(QIcon(":/logo/images/logo/trellik.ico").availableSizes().contains(QSize(20, 20)));
     }
 };
 
