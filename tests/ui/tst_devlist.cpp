@@ -65,7 +65,7 @@ private slots:
 
     // Rows that come faster than the list redraws are drawn together; once
     // the answers stop, the view must draw again.
-    void rows_follow_a_burst_of_answers_and_show_each_answer_and_the_online_state()
+    void rows_follow_a_burst_of_answers_and_show_each_answer_the_online_state_and_a_move()
     {
         for (int n = 1; n <= 300; ++n)
             answer(n);
@@ -80,24 +80,17 @@ private slots:
             QCOMPARE(text(row, 3), mac(row + 1));
         devs->updateOnline();
         devs->updateOnline();
-        answer(1);   // answers again: online after two searches without answer
+        answer(1, 99);   // answers again, at a new address: online after two searches without answer
         QCOMPARE(text(0, 5), QStringLiteral("在线"));
         QCOMPARE(text(1, 5), QStringLiteral("不在线"));
         for (int column = 0; column < 6; ++column) {
             QCOMPARE(colour(0, column), QColor(0, 0, 0));
             QCOMPARE(colour(1, column), QColor(180, 180, 180));
         }
-    }
-
-    void a_device_at_a_new_address_stands_out_for_a_while()
-    {
-        answer(1);
-        answer(2);
-        answer(1, 99);
-        answer(2);
+        // The device at its new address stands out for a while.
         const auto background = [this](int row) { return model()->index(row, 3).data(Qt::BackgroundRole).value<QBrush>(); };
         QCOMPARE(background(0).color(), QColor(255, 228, 160));
-        QCOMPARE(background(1).style(), Qt::NoBrush);
+        QCOMPARE(background(2).style(), Qt::NoBrush);   // device 3 answered again at its own address
         QTRY_COMPARE_WITH_TIMEOUT(background(0).style(), Qt::NoBrush, 6000);
     }
 
