@@ -397,40 +397,33 @@ private slots:
         QCOMPARE(reset, devices);
     }
 
-    void network_dialog_readdresses_the_selected_device_and_sets_dhcp()
+    void network_dialog_shows_the_device_readdresses_it_and_sets_dhcp()
     {
         DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 3));
+        // On DHCP, with a mask, a gateway and a DNS server each of its own.
+        QVERIFY(ui.fillList(sim, 3, {"--ipmode", "0", "--mask", "255.255.0.0", "--dns", "192.168.147.2"}));
         DevManager *dialog = openNetConfig(1);
-        child<QLineEdit>(dialog, "lineEdit_ip")->setText("192.168.147.88");
-        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
-        QVERIFY(!dialog->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(cell(1, 1), QStringLiteral("192.168.147.88"), 3000);
-        QCOMPARE(sim.received(Wire::SearchPort, Wire::SET_NETWORK).first().value("device").toInt(), 1);
-        dialog = openNetConfig(0);
-        QTest::mouseClick(child(dialog, "checkBox_dhcpOn"), Qt::LeftButton);
-        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().first()->info.ipMode, quint16(0), 3000);
-    }
-
-    void network_dialog_shows_the_record_and_keeps_one_dhcp_box_checked()
-    {
-        msg_broadcast_t record = TestRecords::record("00:1A:2B:3C:00:05", "192.168.147.40");
-        Wire::writeText(record.mask, QStringLiteral("255.255.0.0"));
-        Wire::writeText(record.gateway, QStringLiteral("192.168.147.1"));
-        Wire::writeText(record.dns, QStringLiteral("192.168.147.2"));
-        know({record});
-        DevManager *dialog = openNetConfig(0);
         QStringList shown;
         for (const char *edit : {"lineEdit_ip", "lineEdit_mask", "lineEdit_gate", "lineEdit_dns"})
             shown << child<QLineEdit>(dialog, edit)->text();
-        QCOMPARE(shown, (QStringList{"192.168.147.40", "255.255.0.0", "192.168.147.1", "192.168.147.2"}));
+        QCOMPARE(shown, (QStringList{sim.ip(1), "255.255.0.0", "192.168.147.1", "192.168.147.2"}));
         auto *on = child<QCheckBox>(dialog, "checkBox_dhcpOn");
         QVERIFY(on->isChecked() && !child(dialog, "lineEdit_ip")->isEnabled());   // a record's ipMode 0 is DHCP
         QTest::mouseClick(child(dialog, "checkBox_dhcpOff"), Qt::LeftButton);
         QVERIFY(!on->isChecked() && child(dialog, "lineEdit_ip")->isEnabled());
         QTest::mouseClick(child(dialog, "checkBox_dhcpOff"), Qt::LeftButton);   // unchecking Close checks Open again
         QVERIFY(on->isChecked());
+        QTest::mouseClick(child(dialog, "checkBox_dhcpOff"), Qt::LeftButton);
+        child<QLineEdit>(dialog, "lineEdit_ip")->setText("192.168.147.88");
+        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, 1), QStringLiteral("192.168.147.88"), 3000);
+        QCOMPARE(sim.received(Wire::SearchPort, Wire::SET_NETWORK).first().value("device").toInt(), 1);
+        QCOMPARE(devs->getDevList().at(1)->info.ipMode, quint16(1));
+        dialog = openNetConfig(1);
+        QTest::mouseClick(child(dialog, "checkBox_dhcpOn"), Qt::LeftButton);
+        QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().at(1)->info.ipMode, quint16(0), 3000);
     }
 
     void malformed_input_shows_its_warning_and_sends_nothing_data()
