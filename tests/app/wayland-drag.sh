@@ -6,6 +6,10 @@
 #   wayland-drag.sh SEARCHER_BINARY
 set -uo pipefail
 tool=$1
+if [ -z "${WAYLAND_DRAG_XVFB:-}" ]; then   # this script again, on a private Xvfb
+    export WAYLAND_DRAG_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1400x900x24 -nolisten tcp" "$0" "$@"
+fi
 work=$(mktemp -d)
 pids=()
 finish() {
@@ -16,12 +20,7 @@ finish() {
 }
 trap finish EXIT
 
-n=60
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-export DISPLAY=":$n" XDG_RUNTIME_DIR="$work/run"
+export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 weston --backend=x11-backend.so --use-pixman --width=1300 --height=850 --socket=wayland-test --idle-time=0 \
     >"$work/weston.log" 2>&1 &

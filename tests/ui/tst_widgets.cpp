@@ -1,20 +1,27 @@
-// The tool's own small widgets without the protocol engine. Presses go through
-// the window as the window system delivers them: grabs and propagation are real.
+// The tool's own small widgets without the protocol engine, the address rules
+// of the network dialog, the QR code and the images compiled into the tool.
+// Presses go through the window as the window system delivers them: grabs and
+// propagation are real.
 // The label-buttons also press by keyboard and through the accessibility action.
 
 #include <QtTest>
 #include <QAccessible>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 
 #include <functional>
 
 #include "protocol/adminservice.h"
+#include "resources/resources.h"
 #include "status/harddiskitem.h"
+#include "status/qrcode.h"
+#include "status/qrreader.h"
 #include "ui/admin.h"
 #include "ui/background.h"
 #include "ui/btn.h"
 #include "ui/buttonaccess.h"
+#include "ui/ipv4input.h"
 #include "ui/menu.h"
 #include "ui/menuitem.h"
 #include "ui/nettabbtn.h"
@@ -48,8 +55,18 @@ const QMap<QString, Kind> &kinds()
     return made;
 }
 
-// The label-buttons: they take the keyboard focus and press like buttons.
+// The label-buttons.
 const char *const LabelButtons[] = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
+
+// Each image with the smallest width and height it may have where it is shown.
+const QList<QPair<QString, int>> kEmbedded{
+    {":/btn/images/option.png", 20}, {":/btn/images/option2.png", 20}, {":/btn/images/btn_close_pre.png", 28},
+    {":/btn/images/btn_min_pre.png", 20}, {":/btn/images/NVR.png", 48}, {":/btn/images/DVR.png", 48},
+    {":/btn/images/c512.png", 16}, {":/btn/images/btn_psw_visible.png", 20}, {":/btn/images/btn_psw_invisible.png", 20},
+    {":/logo/images/logo/norvan_logo.ico", 32}, {":/logo/images/logo/vessik.ico", 32}, {":/logo/images/logo/trellik.ico", 32},
+};
+
+QImage load(const QString &path) { return QImage(path).convertToFormat(QImage::Format_ARGB32); }
 
 } // namespace
 
@@ -84,15 +101,11 @@ class TestWidgets : public QObject
         return menu;
     }
 
-    static QListWidget *shownLog(Admin &admin)
-    {
-        admin.show();
-        return QTest::qWaitForWindowExposed(&admin) ? admin.findChild<QListWidget *>(QStringLiteral("listWidget")) : nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
+        initResources();
+        initResources();   // registering twice must not break anything
         QAccessible::installFactory(ButtonAccess::factory);
         // The 9-point font the main window sets for every widget of the tool.
         QFont font = QApplication::font();
@@ -103,63 +116,46 @@ private slots:
     void init() { window = new QWidget; window->resize(600, 400); }
     void cleanup() { delete window; }
 
-    void only_a_left_click_is_reported_data()
+    // Mouse buttons for every widget; keys and the accessibility press action
+    // for the label-buttons, which take the keyboard focus and press like buttons.
+    void only_a_left_click_or_a_button_key_is_reported_data()
     {
         QTest::addColumn<QString>("widget");
-        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QString>("gesture");   // left, right, press action, or a key sequence
         QTest::addColumn<int>("reports");
         for (const char *widget : {"Btn", "Background", "PswBtn", "NetTabBtn", "HardDiskItem"}) {
-            QTest::addRow("%s left", widget) << widget << Qt::LeftButton << 1;
-            QTest::addRow("%s right", widget) << widget << Qt::RightButton << 0;
+            QTest::addRow("%s left", widget) << widget << "left" << 1;
+            QTest::addRow("%s right", widget) << widget << "right" << 0;
         }
+        for (const char *widget : LabelButtons)
+            for (const char *gesture : {"Return", "Space", "press action"})
+                QTest::addRow("%s %s", widget, gesture) << widget << gesture << 1;
+        QTest::newRow("Btn keypad Enter") << "Btn" << "Num+Enter" << 1;
+        QTest::newRow("Btn A") << "Btn" << "A" << 0;
+        QTest::newRow("Btn Ctrl+Return") << "Btn" << "Ctrl+Return" << 0;
     }
 
-    void only_a_left_click_is_reported()
+    void only_a_left_click_or_a_button_key_is_reported()
     {
         QFETCH(QString, widget);
-        QFETCH(Qt::MouseButton, button);
+        QFETCH(QString, gesture);
         QFETCH(int, reports);
         QWidget *made = kinds().value(widget).make(window);
         made->setGeometry(50, 50, 160, 30);
         showWindow();
         QSignalSpy spy(made, kinds().value(widget).pressed.constData());
-        click(button, centreOf(made));
-        QCOMPARE(spy.size(), reports);
-    }
-
-    void label_buttons_press_on_enter_space_and_accessible_action_data()
-    {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<int>("key");   // 0: the accessibility press action
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("presses");
-        for (const char *widget : LabelButtons) {
-            QTest::addRow("%s Return", widget) << widget << int(Qt::Key_Return) << 0 << 1;
-            QTest::addRow("%s Space", widget) << widget << int(Qt::Key_Space) << 0 << 1;
-            QTest::addRow("%s press action", widget) << widget << 0 << 0 << 1;
-        }
-        QTest::newRow("Btn keypad Enter") << "Btn" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
-        QTest::newRow("Btn A") << "Btn" << int(Qt::Key_A) << 0 << 0;
-        QTest::newRow("Btn Ctrl+Return") << "Btn" << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
-    }
-
-    void label_buttons_press_on_enter_space_and_accessible_action()
-    {
-        QFETCH(QString, widget);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, presses);
-        QWidget *button = kinds().value(widget).make(window);
-        QSignalSpy spy(button, kinds().value(widget).pressed.constData());
-        QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
-        if (key) {
-            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        } else {
-            QAccessibleInterface *access = QAccessible::queryAccessibleInterface(button);
+        if (gesture == QLatin1String("left") || gesture == QLatin1String("right")) {
+            click(gesture == QLatin1String("left") ? Qt::LeftButton : Qt::RightButton, centreOf(made));
+        } else if (gesture == QLatin1String("press action")) {
+            QAccessibleInterface *access = QAccessible::queryAccessibleInterface(made);
             QCOMPARE(access->role(), QAccessible::Button);
             access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        } else {
+            QCOMPARE(made->focusPolicy(), Qt::StrongFocus);
+            const int key = QKeySequence(gesture)[0];
+            QTest::keyClick(made, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         }
-        QCOMPARE(spy.count(), presses);
+        QCOMPARE(spy.size(), reports);
     }
 
     void focused_label_button_shows_a_focus_mark_data()
@@ -219,24 +215,7 @@ private slots:
         QCOMPARE(look(false), plain);
     }
 
-    void menu_entry_lights_up_under_the_pointer_only()
-    {
-        Menu *menu = shownMenu();
-        auto *reset = menu->findChild<MenuItem *>(QStringLiteral("widget_reset"));
-        auto *config = menu->findChild<MenuItem *>(QStringLiteral("widget_config"));
-        auto lit = [&](MenuItem *entry) {
-            return menu->grab().toImage().pixelColor(entry->mapTo(menu, entry->rect().center())) == QColor(200, 220, 255);
-        };
-        QTest::mouseMove(handle(), QPoint(500, 350));   // the pointer comes in over the window first
-        QTest::mouseMove(handle(), centreOf(reset));
-        QVERIFY(lit(reset) && !lit(config));
-        QTest::mouseMove(handle(), centreOf(config));
-        QVERIFY(!lit(reset) && lit(config));
-        QTest::mouseMove(handle(), QPoint(500, 350));
-        QVERIFY(!lit(config));
-    }
-
-    void left_press_on_an_entry_raises_its_command_and_closes_the_menu_data()
+    void entry_lights_under_the_pointer_and_a_left_press_raises_its_command_and_closes_the_menu_data()
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<Qt::MouseButton>("button");
@@ -248,9 +227,9 @@ private slots:
         QTest::newRow("right on reset") << "widget_reset" << Qt::RightButton << QStringList() << "复位";
     }
 
-    // Pressed on the entry's text, as a user does: the label passes the press on.
+    // Lit under the pointer; pressed on the entry's text, as a user does: the label passes the press on.
     // The entry lies whole inside the panel's border: the lowest was once cut off.
-    void left_press_on_an_entry_raises_its_command_and_closes_the_menu()
+    void entry_lights_under_the_pointer_and_a_left_press_raises_its_command_and_closes_the_menu()
     {
         QFETCH(QString, entry);
         QFETCH(Qt::MouseButton, button);
@@ -258,6 +237,19 @@ private slots:
         QFETCH(QString, text);
         Menu *menu = shownMenu();
         auto *item = menu->findChild<MenuItem *>(entry);
+        // It lights up under the pointer, and only it.
+        const auto lit = [&] {
+            QStringList found;
+            for (MenuItem *other : menu->findChildren<MenuItem *>())
+                if (other->isVisible() && menu->grab().toImage().pixelColor(other->mapTo(menu, other->rect().center())) == QColor(200, 220, 255))
+                    found << other->objectName();
+            return found;
+        };
+        QTest::mouseMove(handle(), QPoint(500, 350));   // the pointer comes in over the window first
+        QTest::mouseMove(handle(), centreOf(item));
+        QCOMPARE(lit(), QStringList{entry});
+        QTest::mouseMove(handle(), QPoint(500, 350));
+        QCOMPARE(lit(), QStringList());
         QCOMPARE(item->findChild<QLabel *>()->text(), text);
         QCOMPARE(item->height(), 28);
         QVERIFY(menu->findChild<QWidget *>(QStringLiteral("widget"))->rect().adjusted(1, 1, -1, -1).contains(item->geometry()));
@@ -270,12 +262,14 @@ private slots:
         QCOMPARE(menu->isVisible(), raised.isEmpty());
     }
 
-    // An error line stands out in red and is neither cut nor wrapped.
-    void error_lines_stand_out_in_red_and_unknown_ones_are_dropped()
+    // An error line stands out in red and is neither cut nor wrapped; a flood
+    // drops the oldest lines and counts them.
+    void error_lines_stand_out_in_red_unknown_ones_are_dropped_and_a_flood_is_counted()
     {
         Admin admin;
-        QListWidget *list = shownLog(admin);
-        QVERIFY(list);
+        admin.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&admin));
+        auto *list = admin.findChild<QListWidget *>(QStringLiteral("listWidget"));
         const QString longest = QStringLiteral("[E]drop short search answer,size:65535,from:255.255.255.255");
         const int types[] = {AdminService::Tcp, AdminService::Sent, AdminService::Received, AdminService::Error};
         for (int type : types)
@@ -288,13 +282,8 @@ private slots:
         const QRect rect = list->visualItemRect(list->item(3));
         QVERIFY(rect.width() > QFontMetrics(list->font()).horizontalAdvance(longest));
         QCOMPARE(rect.height(), list->visualItemRect(list->item(0)).height());
-    }
 
-    void a_flood_of_debug_lines_drops_the_oldest_and_counts_them()
-    {
-        Admin admin;
-        QListWidget *list = shownLog(admin);
-        QVERIFY(list);
+        list->clear();
         const int total = 100000;
         for (int i = 0; i < total; ++i) {
             AdminService::instance()->debug(QStringLiteral("[R]search msg %1").arg(i), AdminService::Received);
@@ -311,6 +300,135 @@ private slots:
         const int dropped = counter.captured(1).toInt();
         QCOMPARE(list->item(1)->text(), QStringLiteral("[R]search msg %1").arg(dropped));
         QCOMPARE(dropped + list->count() - 1, total);
+    }
+
+    // The address rules of the network dialog: what an installer may type.
+    void parses_only_dotted_decimal_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("value");   // -1: refused
+        QTest::newRow("plain") << "192.168.147.20" << qint64(0xc0a89314);
+        QTest::newRow("all 255") << "255.255.255.255" << qint64(0xffffffff);
+        QTest::newRow("empty") << "" << qint64(-1);
+        QTest::newRow("three parts") << "192.168.1" << qint64(-1);
+        QTest::newRow("part over 255") << "192.168.1.256" << qint64(-1);
+        QTest::newRow("empty part") << "192..1.1" << qint64(-1);
+        QTest::newRow("leading zero") << "192.168.01.1" << qint64(-1);
+        QTest::newRow("space") << "192.168.1.1 " << qint64(-1);
+        QTest::newRow("sign") << "+1.2.3.4" << qint64(-1);
+        QTest::newRow("full-width digit") << QString::fromUtf8("192.168.1.\xef\xbc\x91") << qint64(-1);
+    }
+
+    void parses_only_dotted_decimal()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, value);
+        const std::optional<quint32> parsed = Ipv4Input::parse(text);
+        QCOMPARE(parsed ? qint64(*parsed) : qint64(-1), value);
+    }
+
+    void netmask_host_and_subnet_rules_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<bool>("isNetmask");
+        QTest::addColumn<bool>("isHost");
+        QTest::newRow("/24 host") << "192.168.147.20" << "255.255.255.0" << true << true;
+        QTest::newRow("/24 subnet address") << "192.168.147.0" << "255.255.255.0" << true << false;
+        QTest::newRow("/24 broadcast") << "192.168.147.255" << "255.255.255.0" << true << false;
+        QTest::newRow("/16 .255 is a host") << "10.1.0.255" << "255.255.0.0" << true << true;
+        QTest::newRow("loopback") << "127.0.0.5" << "255.0.0.0" << true << false;
+        QTest::newRow("multicast") << "224.0.0.5" << "255.255.255.0" << true << false;
+        QTest::newRow("zero network") << "0.1.2.3" << "255.0.0.0" << true << false;
+        QTest::newRow("holes in the mask") << "192.168.1.2" << "255.0.255.0" << false << false;
+        QTest::newRow("mask of ones") << "192.168.1.2" << "255.255.255.255" << false << false;
+    }
+
+    void netmask_host_and_subnet_rules()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, mask);
+        QFETCH(bool, isNetmask);
+        QFETCH(bool, isHost);
+        const quint32 a = *Ipv4Input::parse(address);
+        const quint32 m = *Ipv4Input::parse(mask);
+        QCOMPARE(Ipv4Input::isNetmask(m), isNetmask);
+        if (!isNetmask)
+            return;
+        QCOMPARE(Ipv4Input::isHostAddress(a, m), isHost);
+        // Flipping the lowest host bit stays in the subnet, flipping the lowest network bit leaves it.
+        QVERIFY(Ipv4Input::sameSubnet(a, a ^ 1, m));
+        QVERIFY(!Ipv4Input::sameSubnet(a, a ^ (~m + 1), m));
+    }
+
+    // The device's QR code as a phone reads it off the panel's 130-pixel square.
+    void rendered_code_reads_back_in_the_smallest_version_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<int>("modules");   // across the symbol: 25 for version 2
+        QTest::newRow("mac") << "00:1A:2B:3C:00:0A" << "00:1A:2B:3C:00:0A" << 25;
+        QTest::newRow("letters folded to upper case") << "00:1a:2b:3c:00:0a" << "00:1A:2B:3C:00:0A" << 25;
+        const QString longer = QStringLiteral("RTSP://192.168.147.20:554/USCAST/11 V3.2.1.10 00:1A:2B:3C:00:0A 255.255.255.0");
+        QTest::newRow("76 characters need version 3") << longer << longer << 29;
+    }
+
+    void rendered_code_reads_back_in_the_smallest_version()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        QFETCH(int, modules);
+        const QImage image = QRCode::render(text, 130);
+        QCOMPARE(image.size(), QSize(130, 130));
+        QCOMPARE(readQRCode(image), read);
+        // Sampling one pixel per module and scaling back gives the same picture
+        // only for that many modules, each a whole block of pixels, without smoothing.
+        const QImage sampled = image.scaled(modules, modules, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        QCOMPARE(sampled.scaledToWidth(130, Qt::FastTransformation), image);
+        QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 0));   // finder pattern, no quiet zone
+    }
+
+    void unencodable_text_gives_no_picture_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("beyond the largest version") << QString(3000, QLatin1Char('#'));
+    }
+
+    void unencodable_text_gives_no_picture()
+    {
+        QFETCH(QString, text);
+        QVERIFY(QRCode::render(text, 130).isNull());
+    }
+
+    // The images compiled into the tool, read the way the windows read them.
+    void embedded_image_is_there_and_distinct_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("minimumSize");
+        for (const auto &[path, size] : kEmbedded)
+            QTest::newRow(qPrintable(path)) << path << size;
+    }
+
+    // Fails for a missing or unreadable file, an image too small for where it
+    // is shown, and two names carrying the same picture (close drawn as minimise).
+    void embedded_image_is_there_and_distinct()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, minimumSize);
+        const QImage image = load(path);
+        QVERIFY2(!image.isNull(), "not embedded or not readable");
+        QVERIFY(image.width() >= minimumSize && image.height() >= minimumSize);
+        for (const auto &other : kEmbedded)
+            QVERIFY2(other.first == path || load(other.first) != image, qPrintable("same picture as " + other.first));
+    }
+
+    // An icon file without the size the window shows is rescaled there, blurred.
+    void icons_hold_the_sizes_they_are_shown_at()
+    {
+        QVERIFY(QIcon(":/logo/images/logo/norvan_logo.ico").availableSizes().contains(QSize(32, 32)));
+        QVERIFY(QIcon(":/logo/images/logo/vessik.ico").availableSizes().contains(QSize(32, 32)));
+        QVERIFY(QIcon(":/logo/images/logo/trellik.ico").availableSizes().contains(QSize(20, 20)));
     }
 };
 

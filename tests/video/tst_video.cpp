@@ -105,7 +105,7 @@ class TestVideo : public QObject
     }
 
     // count frames of planarFrame() encoded losslessly by encoder.
-    QString makeSequence(const QString &name, int count, int width, int height, const QStringList &encoder = {"-c:v", "ffv1"})
+    QString makeSequence(const QString &name, int count, int width, int height, const QStringList &encoder)
     {
         QFile raw(dir.filePath(name + ".yuv"));
         if (!raw.open(QIODevice::WriteOnly))
@@ -242,45 +242,49 @@ private slots:
     void pictures_arrive_whole_and_in_read_order_data()
     {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("64x48") << QSize(64, 48);
-        QTest::newRow("chroma 33 wide: 66x50") << QSize(66, 50);
-        QTest::newRow("odd 65x49") << QSize(65, 49);
-        QTest::newRow("wide 1920x16") << QSize(1920, 16);
+        QTest::addColumn<bool>("stalled");
+        QTest::newRow("64x48") << QSize(64, 48) << false;
+        QTest::newRow("chroma 33 wide: 66x50") << QSize(66, 50) << false;
+        QTest::newRow("odd 65x49") << QSize(65, 49) << false;
+        QTest::newRow("wide 1920x16") << QSize(1920, 16) << false;
+        // The decoder drops its queue and resumes at the next key frame.
+        QTest::newRow("64x48, the view stalls the decoder") << QSize(64, 48) << true;
     }
 
     void pictures_arrive_whole_and_in_read_order()
     {
         QFETCH(QSize, size);
-        const int count = 60;
-        const QString path = makeSequence(QStringLiteral("seq%1x%2.nut").arg(size.width()).arg(size.height()), count, size.width(), size.height());
-        QVERIFY(!path.isEmpty());
-        copyFrames();
-        video->open(path);
-        QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() && quint8(frames.last().at(0)) >= count - 5, 10000);
-        QVERIFY2(frames.size() >= count / 2, qPrintable(QString::number(frames.size())));
-        const QString fault = firstFaultyFrame(size.width(), size.height());
-        QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    }
-
-    void a_stalled_decoder_drops_the_queue_and_resumes_at_a_key_frame()
-    {
-        // Lossless H.264, so that pictures can be checked, with a key frame every 60.
-        const int count = 220;
+        QFETCH(bool, stalled);
+        // Stalled: lossless H.264, so that pictures can be checked, with a key frame every 60.
+        const int count = stalled ? 220 : 60;
         const int keyInterval = 60;
-        const QString path = makeSequence("gop.mkv", count, 64, 48, {"-c:v", "libx264", "-qp", "0", "-g", QString::number(keyInterval),
-                                                                     "-sc_threshold", "0", "-bf", "0"});
+        const QStringList encoder = stalled ? QStringList{"-c:v", "libx264", "-qp", "0", "-g", QString::number(keyInterval),
+                                                          "-sc_threshold", "0", "-bf", "0"}
+                                            : QStringList{"-c:v", "ffv1"};
+        const QString path = makeSequence(QStringLiteral("seq%1x%2.%3").arg(size.width()).arg(size.height()).arg(stalled ? "mkv" : "nut"),
+                                          count, size.width(), size.height(), encoder);
         QVERIFY(!path.isEmpty());
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         copyFrames();
-        // A view that keeps the frame lock stalls the decoder at its first
-        // picture while the whole file is read.
-        video->frameLock()->lock();
-        video->open(path);
-        const bool read = QTest::qWaitFor([this] { return tap.reads.contains(int(Video::ReadFailed)); }, 10000);
-        video->frameLock()->unlock();
-        QVERIFY(read);
-        // The decoder keeps the last few pictures of a stream that is not drained.
+        if (stalled) {
+            // A view that keeps the frame lock stalls the decoder at its first
+            // picture while the whole file is read.
+            video->frameLock()->lock();
+            video->open(path);
+            const bool read = QTest::qWaitFor([this] { return tap.reads.contains(int(Video::ReadFailed)); }, 10000);
+            video->frameLock()->unlock();
+            QVERIFY(read);
+        } else {
+            video->open(path);
+        }
+        // A stream that is not drained keeps its last few pictures.
         QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() && quint8(frames.last().at(0)) >= count - 5, 10000);
+        const QString fault = firstFaultyFrame(size.width(), size.height());
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        if (!stalled) {
+            QVERIFY2(frames.size() >= count / 2, qPrintable(QString::number(frames.size())));
+            return;
+        }
         closeAndDrain();
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.first(), (QList<QVariant>{QStringLiteral("[E]preview falls behind, dropped %1 packets").arg(Video::MaxQueuedPackets),
@@ -288,102 +292,64 @@ private slots:
         // Decoded: the few packets taken before the stall and those from the
         // last key frame on; decoding on from the drop would take 100.
         QVERIFY2(tap.decodes.size() <= keyInterval, qPrintable(QString::number(tap.decodes.size())));
-        const QString fault = firstFaultyFrame(64, 48);
-        QVERIFY2(fault.isEmpty(), qPrintable(fault));
         QCOMPARE(Video::packetsHeld(), 0);
     }
 
-    void reopened_fifty_times_it_still_plays_and_holds_no_packet()
+    void a_stream_that_never_starts_or_stalls_data()
     {
-        for (int i = 0; i < 50; ++i) {
-            video->open(small);
-            // Close at every stage: before the open ends, while reading, while decoding.
-            QTest::qWait(i % 5 * 20);
-            video->close();
-        }
-        QTRY_COMPARE(Video::packetsHeld(), 0);   // a read still under way when closed releases its packet
-        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
-        tap.clear();
-        video->open(small);
-        QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)) && !frameSpy.isEmpty(), 5000);
-        QCOMPARE(tap.inits, QList<int>{0});
-        video->close();
-        const int seen = frameSpy.size();
-        QCoreApplication::sendPostedEvents(video);
-        QCOMPARE(frameSpy.size(), seen);   // nothing of the closed stream is shown
-        QVERIFY(!video->playing());
-    }
-
-    void says_why_a_stream_does_not_open_data()
-    {
-        QTest::addColumn<bool>("listening");
+        QTest::addColumn<QString>("peer");   // none, silent, or the first half of six seconds, then silence
+        QTest::addColumn<QString>("then");   // wait for the problem, close, or let the peer send the rest
         QTest::addColumn<QString>("why");
-        QTest::addColumn<int>("atLeastMs");
-        QTest::newRow("nothing listens") << false << "Refused: " << 0;
-        QTest::newRow("accepted and never answered") << true << "NoAnswer: " << Video::OpenLimitMs;
+        QTest::newRow("nothing listens") << "none" << "wait" << "Refused: ";
+        QTest::newRow("accepted and never answered") << "silent" << "wait" << "NoAnswer: ";
+        QTest::newRow("close while the open is never answered") << "silent" << "close" << "";
+        QTest::newRow("close while a read is stalled") << "half" << "close" << "";
+        QTest::newRow("a read is cut after 2 s and reading resumes") << "half" << "release" << "Stopped: ";
     }
 
-    void says_why_a_stream_does_not_open()
+    void a_stream_that_never_starts_or_stalls()
     {
-        QFETCH(bool, listening);
+        QFETCH(QString, peer);
+        QFETCH(QString, then);
         QFETCH(QString, why);
-        QFETCH(int, atLeastMs);
         StallingServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QVERIFY(server.listen(QHostAddress::LocalHost));   // accepts and never answers until data is set
         const quint16 port = server.serverPort();
-        if (!listening)
-            server.close();
+        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
         QSignalSpy problemSpy(video, &Video::streamProblemMsg);
         QElapsedTimer clock;
         clock.start();
-        video->open(QStringLiteral("rtsp://127.0.0.1:%1/uscast/11").arg(port));
-        QTRY_VERIFY_WITH_TIMEOUT(!problemSpy.isEmpty(), Video::OpenLimitMs + 5000);
-        QVERIFY2(clock.elapsed() >= atLeastMs, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(problems(problemSpy), QStringList{why});
-    }
-
-    void a_stalled_stream_data()
-    {
-        QTest::addColumn<bool>("opened");
-        QTest::addColumn<bool>("release");
-        QTest::newRow("close while the open is never answered") << false << false;
-        QTest::newRow("close while a read is stalled") << true << false;
-        QTest::newRow("a read is cut after 2 s and reading resumes") << true << true;
-    }
-
-    void a_stalled_stream()
-    {
-        QFETCH(bool, opened);
-        QFETCH(bool, release);
-        StallingServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));   // accepts and never answers until data is set
-        QSignalSpy frameSpy(video, SIGNAL(updateFrameMsg(uint8_t *,int,int)));
-        QSignalSpy problemSpy(video, &Video::streamProblemMsg);
-        if (opened) {
-            // The first half of six seconds at once, then nothing.
+        if (peer == "half") {
             QFile file(make("stall.ts", {"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6", "-c:v", "libx264", "-preset",
                                          "ultrafast", "-b:v", "2M", "-pix_fmt", "yuv420p", "-f", "mpegts"}));
             QVERIFY(file.open(QIODevice::ReadOnly));
             server.data = file.readAll();
             server.head = server.data.size() / 2;
-            video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+            video->open(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
             QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
             // Until the frames of the first half have stopped coming.
             for (int seen = -1; seen != frameSpy.size(); QTest::qWait(300))
                 seen = frameSpy.size();
             QCOMPARE(tap.inits, QList<int>{0});
         } else {
-            video->open(QStringLiteral("rtsp://127.0.0.1:%1/uscast/11").arg(server.serverPort()));
+            if (peer == "none")
+                server.close();
+            video->open(QStringLiteral("rtsp://127.0.0.1:%1/uscast/11").arg(port));
+            if (then == "wait") {
+                QTRY_VERIFY_WITH_TIMEOUT(!problemSpy.isEmpty(), Video::OpenLimitMs + 5000);
+                QVERIFY2(peer == "none" || clock.elapsed() >= Video::OpenLimitMs, qPrintable(QString::number(clock.elapsed())));
+                QCOMPARE(problems(problemSpy), QStringList{why});
+                return;
+            }
             QTRY_VERIFY_WITH_TIMEOUT(server.peer != nullptr, 5000);
         }
-        QElapsedTimer clock;
         clock.start();
-        if (release) {
+        if (then == "release") {
             QTRY_VERIFY_WITH_TIMEOUT(tap.reads.contains(int(Video::ReadFailed)), 5000);
             QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() <= 3500, qPrintable(QString::number(clock.elapsed())));
             // One cut read is a hiccup; the reads after it tell that the stream stopped.
             QVERIFY(problemSpy.isEmpty());
-            QTRY_COMPARE_WITH_TIMEOUT(problems(problemSpy), QStringList{"Stopped: "}, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(problems(problemSpy), QStringList{why}, 5000);
             // The chain went on: once the peer sends again, frames flow again.
             const int stalledAt = frameSpy.size();
             server.release();
