@@ -25,7 +25,7 @@
 #include "app/searcher.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
-#include "status/qrreader.h"
+#include "support/qrreader.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
 #include "status/harddisk.h"

@@ -16,7 +16,7 @@
 #include "resources/resources.h"
 #include "status/harddiskitem.h"
 #include "status/qrcode.h"
-#include "status/qrreader.h"
+#include "support/qrreader.h"
 #include "ui/admin.h"
 #include "ui/background.h"
 #include "ui/btn.h"
