@@ -40,30 +40,24 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("comma, LF") << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,Dock\n")
-                                   << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock|0"};
-        QTest::newRow("semicolon, CRLF, comma in a field")
-            << QByteArray("MAC;IP;Label\r\n00:1A:00:00:00:01;10.20.5.14;Dock, east\r\n")
-            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock, east|0"};
-        QTest::newRow("any order, any case, spaces around names")
-            << QByteArray(" Label ,DNS, Gateway ,Mask,IP , Mac\n x ,10.20.5.3,10.20.5.1,255.255.255.0,10.20.5.14,00:1A:00:00:00:01\n")
-            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|255.255.255.0|10.20.5.1|10.20.5.3||x|0"};
-        QTest::newRow("quoted separator, quote and line end")
-            << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\"Dock \"\"east\"\",\nramp\"\n00:1A:00:00:00:02,10.20.5.15,\"\"\n")
-            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||Dock \"east\",\nramp|0", "4|00:1A:00:00:00:02|10.20.5.15||||||0"};
-        QTest::newRow("BOM, UTF-8 label, no last line end")
-            << QByteArray("\xEF\xBB\xBFmac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\xE4\xB8\x9C\xE9\x97\xA8")
-            << QStringList{QString::fromUtf8("2|00:1A:00:00:00:01|10.20.5.14|||||东门|0")};
-        QTest::newRow("blank and empty lines passed over")
-            << QByteArray("\nmac;ip\n\n;\n00:1A:00:00:00:01;10.20.5.14\n\n")
-            << QStringList{"5|00:1A:00:00:00:01|10.20.5.14||||||0"};
-        QTest::newRow("dhcp without ip")
-            << QByteArray("mac,dhcp\n00:1A:00:00:00:01,Yes\n00:1A:00:00:00:02,0\n00:1A:00:00:00:03,\n")
-            << QStringList{"2|00:1A:00:00:00:01|||||y||0", "3|00:1A:00:00:00:02|||||n||7", "4|00:1A:00:00:00:03|||||||7"};
-        QTest::newRow("spreadsheet apostrophe undone")
-            << QByteArray("mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,'=SUM(A1)\n00:1A:00:00:00:02,10.20.5.15,'east\n")
-            << QStringList{"2|00:1A:00:00:00:01|10.20.5.14|||||=SUM(A1)|0", "3|00:1A:00:00:00:02|10.20.5.15|||||'east|0"};
-        QTest::newRow("exactly 65,536 lines") << planOfLines(SitePlan::MaxLines) << QStringList();
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &lines) { QTest::newRow(name) << bytes << lines; };
+        row("comma, LF", "mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,Dock\n", {"2|00:1A:00:00:00:01|10.20.5.14|||||Dock|0"});
+        row("semicolon, CRLF, comma in a field", "MAC;IP;Label\r\n00:1A:00:00:00:01;10.20.5.14;Dock, east\r\n",
+            {"2|00:1A:00:00:00:01|10.20.5.14|||||Dock, east|0"});
+        row("any order, any case, spaces around names",
+            " Label ,DNS, Gateway ,Mask,IP , Mac\n x ,10.20.5.3,10.20.5.1,255.255.255.0,10.20.5.14,00:1A:00:00:00:01\n",
+            {"2|00:1A:00:00:00:01|10.20.5.14|255.255.255.0|10.20.5.1|10.20.5.3||x|0"});
+        row("quoted separator, quote and line end",
+            "mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\"Dock \"\"east\"\",\nramp\"\n00:1A:00:00:00:02,10.20.5.15,\"\"\n",
+            {"2|00:1A:00:00:00:01|10.20.5.14|||||Dock \"east\",\nramp|0", "4|00:1A:00:00:00:02|10.20.5.15||||||0"});
+        row("BOM, UTF-8 label, no last line end", "\xEF\xBB\xBFmac,ip,label\n00:1A:00:00:00:01,10.20.5.14,\xE4\xB8\x9C\xE9\x97\xA8",
+            {QString::fromUtf8("2|00:1A:00:00:00:01|10.20.5.14|||||东门|0")});
+        row("blank and empty lines passed over", "\nmac;ip\n\n;\n00:1A:00:00:00:01;10.20.5.14\n\n", {"5|00:1A:00:00:00:01|10.20.5.14||||||0"});
+        row("dhcp without ip", "mac,dhcp\n00:1A:00:00:00:01,Yes\n00:1A:00:00:00:02,0\n00:1A:00:00:00:03,\n",
+            {"2|00:1A:00:00:00:01|||||y||0", "3|00:1A:00:00:00:02|||||n||7", "4|00:1A:00:00:00:03|||||||7"});
+        row("spreadsheet apostrophe undone", "mac,ip,label\n00:1A:00:00:00:01,10.20.5.14,'=SUM(A1)\n00:1A:00:00:00:02,10.20.5.15,'east\n",
+            {"2|00:1A:00:00:00:01|10.20.5.14|||||=SUM(A1)|0", "3|00:1A:00:00:00:02|10.20.5.15|||||'east|0"});
+        row("exactly 65,536 lines", planOfLines(SitePlan::MaxLines), {});
     }
 
     void reads_each_dialect()

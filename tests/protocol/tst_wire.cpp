@@ -11,6 +11,8 @@
 #include "protocol/wire.h"
 
 Q_DECLARE_METATYPE(QList<InterfaceDescription>)
+struct Read { int size, offset, width; bool ok; };   // width bytes at offset of a datagram of size; ok: within it
+Q_DECLARE_METATYPE(Read)
 
 namespace {
 
@@ -61,24 +63,19 @@ private slots:
 
     void reads_never_pass_the_end_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("empty datagram, header") << 0 << 0 << 16 << false;
-        QTest::newRow("15 bytes, header") << 15 << 0 << 16 << false;
-        QTest::newRow("16 bytes, header") << 16 << 0 << 16 << true;
-        QTest::newRow("291 bytes, record") << 291 << 16 << 276 << false;
-        QTest::newRow("292 bytes, record") << 292 << 16 << 276 << true;
-        QTest::newRow("negative offset") << 100 << -1 << 16 << false;
+        QTest::addColumn<Read>("c");
+        QTest::newRow("empty datagram, header") << Read{0, 0, 16, false};
+        QTest::newRow("15 bytes, header") << Read{15, 0, 16, false};
+        QTest::newRow("16 bytes, header") << Read{16, 0, 16, true};
+        QTest::newRow("291 bytes, record") << Read{291, 16, 276, false};
+        QTest::newRow("292 bytes, record") << Read{292, 16, 276, true};
+        QTest::newRow("negative offset") << Read{100, -1, 16, false};
     }
 
     void reads_never_pass_the_end()
     {
-        QFETCH(int, size);
-        QFETCH(int, offset);
-        QFETCH(int, width);
-        QFETCH(bool, ok);
+        QFETCH(Read, c);
+        const auto [size, offset, width, ok] = c;
         const QByteArray data(size, '\x11');
         QByteArray out(width, '\x22');
         QCOMPARE(Wire::readAt(data, offset, out.data(), width), ok);
