@@ -4,14 +4,13 @@
 
 #include <QtTest>
 #include <QProcess>
-#include <QTranslator>
 
 #include <functional>
 
 #include "report/closequestion.h"
 #include "report/sitereport.h"
 #include "report/visitrecord.h"
-#include "resources/resources.h"
+#include "tests/plan/plansupport.h"
 #include "tests/report/samplevisit.h"
 
 // An action on the record; the one entry it leaves (kind, device, words, failed); the device row's
@@ -86,10 +85,7 @@ class TestReport : public QObject
 private slots:
     void initTestCase()
     {
-        initResources();
-        auto *english = new QTranslator(this);
-        QVERIFY(english->load(QStringLiteral(":/language/language/app_en_US.qm")));
-        QCoreApplication::installTranslator(english);
+        QVERIFY(PlanSupport::installEnglish(this));
         QVERIFY(dir.isValid());
     }
 
