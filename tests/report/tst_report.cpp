@@ -277,19 +277,10 @@ private slots:
                  QStringList{QStringLiteral("plain")});
     }
 
-    void default_file_name_carries_the_day_and_minute_data()
-    {
-        QTest::addColumn<QDateTime>("at");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("afternoon") << At << "site-report-2026-12-08-1338.pdf";
-        QTest::newRow("early, one digit each") << QDateTime(QDate(2027, 1, 2), QTime(4, 5, 59)) << "site-report-2027-01-02-0405.pdf";
-    }
-
     void default_file_name_carries_the_day_and_minute()
     {
-        QFETCH(QDateTime, at);
-        QFETCH(QString, name);
-        QCOMPARE(SiteReport::defaultFileName(at), name);
+        QCOMPARE(SiteReport::defaultFileName(At), "site-report-2026-12-08-1338.pdf");
+        QCOMPARE(SiteReport::defaultFileName(QDateTime(QDate(2027, 1, 2), QTime(4, 5, 59))), "site-report-2027-01-02-0405.pdf");
     }
 
     void close_question_reads_in_english_and_raises_one_signal_per_choice_data()

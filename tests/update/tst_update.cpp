@@ -185,9 +185,7 @@ private slots:
         update(package, all ? -1 : picked.last());
         QCOMPARE(dialog()->geometry(), window->rect());
         QTRY_VERIFY(!asked.isEmpty());   // a run asks all the devices it may at once
-        for (const QList<QVariant> &request : asked)
-            askedIps << request.at(1).toString();
-        askedIps.sort();
+        std::transform(asked.cbegin(), asked.cend(), std::back_inserter(askedIps), [](auto &request) { return request.at(1).toString(); });
         QCOMPARE(askedIps, pickedIps);
         if (!whole)
             return;
@@ -199,14 +197,11 @@ private slots:
         QCOMPARE(text("label_progress"), QStringLiteral("100%"));
         QCOMPARE(ui.child<QPushButton>("pushButton", dialog())->text(), QStringLiteral("Complete"));
 
-        // The picked devices take their packages at once and finish in either order.
+        // The devices asked take their packages at once, each byte for byte, through real sockets.
         const QList<QJsonObject> received = sim.events("update_received");
-        QList<int> receivedBy;
+        QCOMPARE(received.size(), picked.size());
         for (const QJsonObject &event : received)
-            receivedBy << event.value(QLatin1String("device")).toInt();
-        std::sort(receivedBy.begin(), receivedBy.end());
-        QCOMPARE(receivedBy, picked);
-        QVERIFY(received.first().value("package_ok").toBool());   // byte for byte the package, through real sockets
+            QVERIFY(event.value("package_ok").toBool());
 
         // Back from their restart, the devices answer with their new firmware.
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return sim.events("update_finish").size() == picked.size(); }));
