@@ -4,14 +4,13 @@
 
 #include <QtTest>
 #include <QLabel>
-#include <QTranslator>
 
 #include "devsimprocess.h"
 #include "app/commandfeedback.h"
-
 #include "protocol/connect.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
+#include "tests/plan/plansupport.h"
 
 class TestFieldNetwork : public QObject
 {
@@ -29,9 +28,7 @@ private slots:
     {
         engine = Connect::instance();
         Devs::instance();
-        auto *english = new QTranslator(this);
-        QVERIFY(english->load(QStringLiteral(":/language/language/app_en_US.qm")));
-        QCoreApplication::installTranslator(english);
+        QVERIFY(PlanSupport::installEnglish(this));
     }
 
     // Layout "two": eth0 192.168.147.101 with device host 1, eth1 192.168.148.101

@@ -13,7 +13,13 @@ AddressRange::Texts texts(const QStringList &four)
     return {four.at(0), four.at(1), four.at(2), four.at(3)};
 }
 
+// Devices ("MAC IP on|off ...", in list order) numbered from a range, the rows selected, this computer's
+// address; each numbered device's address ("-" none, "=" already there) and the addresses skipped, with why.
+struct Numbering { QStringList range, devices; QList<int> selected; QString self; QStringList assigned, skipped; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Numbering)
 
 class TestAddressRange : public QObject
 {
@@ -34,10 +40,11 @@ private slots:
         QTest::newRow("factory subnet") << "192.168.147.30" << 24 << factory;
         QTest::newRow("factory /24 inside a /16") << "192.168.147.30" << 16 << factory;
         QTest::newRow("no address") << "" << 24 << factory;
-        QTest::newRow("10.20.5.0/24") << "10.20.5.77" << 24 << QStringList{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.1"};
+        const QStringList at2{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.1"};
+        QTest::newRow("10.20.5.0/24") << "10.20.5.77" << 24 << at2;
         QTest::newRow("172.16.8.0/22 from its second /24")
             << "172.16.9.40" << 22 << QStringList{"172.16.8.2", "255.255.252.0", "172.16.8.1", "172.16.8.1"};
-        QTest::newRow("/32 has no room") << "10.20.5.77" << 32 << QStringList{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.1"};
+        QTest::newRow("/32 has no room") << "10.20.5.77" << 32 << at2;
     }
 
     void offers_the_presented_subnet()
@@ -86,61 +93,40 @@ private slots:
 
     void numbers_devices_in_list_order_data()
     {
-        QTest::addColumn<QStringList>("range");
-        QTest::addColumn<QStringList>("devices");
-        QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<QString>("self");
-        QTest::addColumn<QStringList>("assigned");   // "-" none, "=" already there
-        QTest::addColumn<QStringList>("skipped");
+        QTest::addColumn<Numbering>("c");
         const QStringList factory{"192.168.147.2", "255.255.255.0", "192.168.147.1", "192.168.147.1"};
+        const QStringList at2{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.1"};
+        const QStringList four{"00:1A:00:00:00:01 1.1.1.1 on", "00:1A:00:00:00:02 1.1.1.2 on", "00:1A:00:00:00:03 1.1.1.3 on",
+                               "00:1A:00:00:00:04 1.1.1.4 on"};
         // What the engine's own numbering gives in its subnet: .1, this computer
         // and offline devices' addresses are passed over, devices already at
         // their number are left alone.
-        QTest::newRow("factory subnet, as before")
-            << factory
-            << QStringList{"00:1A:00:00:00:01 192.168.147.50 on", "00:1A:00:00:00:02 192.168.147.4 off",
-                           "00:1A:00:00:00:03 10.0.0.9 on",
-                           "00:1A:00:00:00:04 192.168.147.6 on 255.255.255.0 192.168.147.1",
-                           "00:1A:00:00:00:05 192.168.147.7 on 255.255.255.0 192.168.147.1 dhcp"}
-            << QList<int>{} << "192.168.147.3"
-            << QStringList{"192.168.147.2", "192.168.147.5", "192.168.147.6=", "192.168.147.7"}
-            << QStringList{"192.168.147.3 this computer", "192.168.147.4 offline device 00:1A:00:00:00:02"};
-        QTest::newRow("10.20.5.0/24, DNS server inside")
-            << QStringList{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.3"}
-            << QStringList{"00:1A:00:00:00:01 192.168.147.2 on", "00:1A:00:00:00:02 192.168.147.3 on"}
-            << QList<int>{} << "10.20.5.200"
-            << QStringList{"10.20.5.2", "10.20.5.4"} << QStringList{"10.20.5.3 the DNS server"};
-        QTest::newRow("172.16.8.0/22 across .255 and .0")
-            << QStringList{"172.16.8.254", "255.255.252.0", "172.16.8.1", "172.16.8.1"}
-            << QStringList{"00:1A:00:00:00:01 1.1.1.1 on", "00:1A:00:00:00:02 1.1.1.2 on", "00:1A:00:00:00:03 1.1.1.3 on",
-                           "00:1A:00:00:00:04 1.1.1.4 on"}
-            << QList<int>{} << "172.16.9.1"
-            << QStringList{"172.16.8.254", "172.16.8.255", "172.16.9.0", "172.16.9.2"}
-            << QStringList{"172.16.9.1 this computer"};
-        QTest::newRow("runs out at the last host")
-            << QStringList{"10.20.5.252", "255.255.255.0", "10.20.5.1", "10.20.5.1"}
-            << QStringList{"00:1A:00:00:00:01 1.1.1.1 on", "00:1A:00:00:00:02 10.20.5.254 off", "00:1A:00:00:00:03 1.1.1.3 on",
-                           "00:1A:00:00:00:04 1.1.1.4 on"}
-            << QList<int>{} << ""
-            << QStringList{"10.20.5.252", "10.20.5.253", "-"}
-            << QStringList{"10.20.5.254 offline device 00:1A:00:00:00:02"};
-        QTest::newRow("selection: others keep their addresses")
-            << QStringList{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.1"}
-            << QStringList{"00:1A:00:00:00:01 1.1.1.1 on", "00:1A:00:00:00:02 10.20.5.2 on", "00:1A:00:00:00:03 10.20.5.3 off",
-                           "00:1A:00:00:00:04 1.1.1.4 on"}
-            << QList<int>{0, 2, 3} << ""
-            << QStringList{"10.20.5.4", "10.20.5.5"}
-            << QStringList{"10.20.5.2 device 00:1A:00:00:00:02, not selected", "10.20.5.3 offline device 00:1A:00:00:00:03"};
+        QTest::newRow("factory subnet, as before") << Numbering{factory,
+            {"00:1A:00:00:00:01 192.168.147.50 on", "00:1A:00:00:00:02 192.168.147.4 off", "00:1A:00:00:00:03 10.0.0.9 on",
+             "00:1A:00:00:00:04 192.168.147.6 on 255.255.255.0 192.168.147.1",
+             "00:1A:00:00:00:05 192.168.147.7 on 255.255.255.0 192.168.147.1 dhcp"}, {}, "192.168.147.3",
+            {"192.168.147.2", "192.168.147.5", "192.168.147.6=", "192.168.147.7"},
+            {"192.168.147.3 this computer", "192.168.147.4 offline device 00:1A:00:00:00:02"}};
+        QTest::newRow("10.20.5.0/24, DNS server inside") << Numbering{{"10.20.5.2", "255.255.255.0", "10.20.5.1", "10.20.5.3"},
+            {"00:1A:00:00:00:01 192.168.147.2 on", "00:1A:00:00:00:02 192.168.147.3 on"}, {}, "10.20.5.200",
+            {"10.20.5.2", "10.20.5.4"}, {"10.20.5.3 the DNS server"}};
+        QTest::newRow("172.16.8.0/22 across .255 and .0") << Numbering{{"172.16.8.254", "255.255.252.0", "172.16.8.1", "172.16.8.1"},
+            four, {}, "172.16.9.1", {"172.16.8.254", "172.16.8.255", "172.16.9.0", "172.16.9.2"}, {"172.16.9.1 this computer"}};
+        QStringList oneOff = four;
+        oneOff[1] = "00:1A:00:00:00:02 10.20.5.254 off";
+        QTest::newRow("runs out at the last host") << Numbering{{"10.20.5.252", "255.255.255.0", "10.20.5.1", "10.20.5.1"}, oneOff, {}, "",
+            {"10.20.5.252", "10.20.5.253", "-"}, {"10.20.5.254 offline device 00:1A:00:00:00:02"}};
+        QStringList twoTaken = four;
+        twoTaken[1] = "00:1A:00:00:00:02 10.20.5.2 on";
+        twoTaken[2] = "00:1A:00:00:00:03 10.20.5.3 off";
+        QTest::newRow("selection: others keep their addresses") << Numbering{at2, twoTaken, {0, 2, 3}, "", {"10.20.5.4", "10.20.5.5"},
+            {"10.20.5.2 device 00:1A:00:00:00:02, not selected", "10.20.5.3 offline device 00:1A:00:00:00:03"}};
     }
 
     void numbers_devices_in_list_order()
     {
-        QFETCH(QStringList, range);
-        QFETCH(QStringList, devices);
-        QFETCH(QList<int>, selected);
-        QFETCH(QString, self);
-        QFETCH(QStringList, assigned);
-        QFETCH(QStringList, skipped);
+        QFETCH(Numbering, c);
+        const auto &[range, devices, selected, self, assigned, skipped] = c;
         AddressRange::Texts reasons;
         const std::optional<AddressRange> given = AddressRange::fromTexts(texts(range), reasons);
         QVERIFY(given);

@@ -25,7 +25,12 @@ QStringList states(const QList<DryRunRow> &rows)
     return texts;
 }
 
+// A plan, the devices found ("MAC IP on|off ..."), and the state shown for each of its lines.
+struct Lines { QByteArray csv; QStringList devices, states; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Lines)
 
 class TestDryRun : public QObject
 {
@@ -39,69 +44,44 @@ private slots:
 
     void names_the_state_of_each_line_data()
     {
-        QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<QStringList>("devices");
-        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<Lines>("c");
         const QString a = "00:1A:00:00:00:0A 10.20.5.50 on 255.255.255.0 10.20.5.1 10.20.5.1";
         const QString b = "00:1A:00:00:00:0B 10.20.5.20 on 255.255.255.0 10.20.5.1 10.20.5.1";
-        QTest::newRow("will change") << QByteArray("mac,ip\n00-1a-00-00-00-0a,10.20.5.14\n") << QStringList{a}
-                                     << QStringList{"will change"};
-        QTest::newRow("already so") << QByteArray("mac,ip,mask,gateway\n00:1A:00:00:00:0A,10.20.5.50,255.255.255.0,10.20.5.1\n")
-                                    << QStringList{a} << QStringList{"already so"};
-        QTest::newRow("new DNS server") << QByteArray("mac,ip,dns\n00:1A:00:00:00:0A,10.20.5.50,10.20.5.3\n")
-                                        << QStringList{a} << QStringList{"will change"};
-        QTest::newRow("new mask") << QByteArray("mac,ip,mask\n00:1A:00:00:00:0A,10.20.5.50,255.255.0.0\n")
-                                  << QStringList{a} << QStringList{"will change"};
-        QTest::newRow("not found") << QByteArray("mac,ip\n00:1A:00:00:00:0C,10.20.5.14\n") << QStringList{a}
-                                   << QStringList{"not on this network"};
-        QTest::newRow("offline") << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n")
-                                 << QStringList{"00:1A:00:00:00:0A 10.20.5.50 off"} << QStringList{"offline"};
-        QTest::newRow("clashes with a device staying") << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.20\n") << QStringList{a, b}
-                                                       << QStringList{"clashes with 00:1A:00:00:00:0B (online at that address)"};
+        QTest::newRow("will change") << Lines{"mac,ip\n00-1a-00-00-00-0a,10.20.5.14\n", {a}, {"will change"}};
+        QTest::newRow("already so")
+            << Lines{"mac,ip,mask,gateway\n00:1A:00:00:00:0A,10.20.5.50,255.255.255.0,10.20.5.1\n", {a}, {"already so"}};
+        QTest::newRow("new DNS server") << Lines{"mac,ip,dns\n00:1A:00:00:00:0A,10.20.5.50,10.20.5.3\n", {a}, {"will change"}};
+        QTest::newRow("new mask") << Lines{"mac,ip,mask\n00:1A:00:00:00:0A,10.20.5.50,255.255.0.0\n", {a}, {"will change"}};
+        QTest::newRow("not found") << Lines{"mac,ip\n00:1A:00:00:00:0C,10.20.5.14\n", {a}, {"not on this network"}};
+        QTest::newRow("offline") << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n", {"00:1A:00:00:00:0A 10.20.5.50 off"}, {"offline"}};
+        QTest::newRow("clashes with a device staying")
+            << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.20\n", {a, b}, {"clashes with 00:1A:00:00:00:0B (online at that address)"}};
         QTest::newRow("no clash with a device the plan moves")
-            << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.20\n00:1A:00:00:00:0B,10.20.5.21\n") << QStringList{a, b}
-            << QStringList{"will change", "will change"};
-        QTest::newRow("clashes with this computer") << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.5\n") << QStringList{a}
-                                                    << QStringList{"clashes with this computer"};
-        QTest::newRow("same address twice")
-            << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n00:1A:00:00:00:0C,10.20.5.15\n00:1A:00:00:00:0B,10.20.5.14\n")
-            << QStringList{a, b}
-            << QStringList{"same address twice in the plan (lines 2 and 4)", "not on this network",
-                           "same address twice in the plan (lines 2 and 4)"};
-        QTest::newRow("same MAC twice") << QByteArray("mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n001A0000000a,10.20.5.15\n")
-                                        << QStringList{a}
-                                        << QStringList{"same MAC twice in the plan (lines 2 and 3)",
-                                                       "same MAC twice in the plan (lines 2 and 3)"};
+            << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.20\n00:1A:00:00:00:0B,10.20.5.21\n", {a, b}, {"will change", "will change"}};
+        QTest::newRow("clashes with this computer") << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.5\n", {a}, {"clashes with this computer"}};
+        const QString twice = "same address twice in the plan (lines 2 and 4)";
+        QTest::newRow("same address twice") << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n00:1A:00:00:00:0C,10.20.5.15\n"
+                                                     "00:1A:00:00:00:0B,10.20.5.14\n", {a, b}, {twice, "not on this network", twice}};
+        const QString macTwice = "same MAC twice in the plan (lines 2 and 3)";
+        QTest::newRow("same MAC twice") << Lines{"mac,ip\n00:1A:00:00:00:0A,10.20.5.14\n001A0000000a,10.20.5.15\n", {a}, {macTwice, macTwice}};
         QTest::newRow("faults of the lines")
-            << QByteArray("mac,ip,mask,gateway,dns,dhcp\n"
-                          "00:1A:00:00:00,10.20.5.14,,,,\n"
-                          "00:1A:00:00:00:0A,10.20.5.14,,,,maybe\n"
-                          "00:1A:00:00:00:0A,10.20.5.300,,,,\n"
-                          "00:1A:00:00:00:0A,10.20.5.14,255.0.255.0,,,\n"
-                          "00:1A:00:00:00:0A,10.20.5.14,,gw,,\n"
-                          "00:1A:00:00:00:0A,10.20.5.14,,,dns,\n"
-                          "00:1A:00:00:00:0A,,,,,no\n"
-                          "00:1A:00:00:00:0A,10.20.5.255,,,,\n")
-            << QStringList{a}
-            << QStringList{"invalid MAC on line 2", "invalid DHCP value on line 3", "invalid address on line 4",
-                           "invalid mask on line 5", "invalid gateway on line 6", "invalid DNS on line 7",
-                           "no address and no DHCP on line 8", "invalid address on line 9"};
-        QTest::newRow("DHCP on") << QByteArray("mac,dhcp\n00:1A:00:00:00:0A,on\n00:1A:00:00:00:0B,on\n")
-                                 << QStringList{a, b + " dhcp"} << QStringList{"will change", "already so"};
+            << Lines{"mac,ip,mask,gateway,dns,dhcp\n00:1A:00:00:00,10.20.5.14,,,,\n00:1A:00:00:00:0A,10.20.5.14,,,,maybe\n"
+                     "00:1A:00:00:00:0A,10.20.5.300,,,,\n00:1A:00:00:00:0A,10.20.5.14,255.0.255.0,,,\n00:1A:00:00:00:0A,10.20.5.14,,gw,,\n"
+                     "00:1A:00:00:00:0A,10.20.5.14,,,dns,\n00:1A:00:00:00:0A,,,,,no\n00:1A:00:00:00:0A,10.20.5.255,,,,\n", {a},
+                     {"invalid MAC on line 2", "invalid DHCP value on line 3", "invalid address on line 4", "invalid mask on line 5",
+                      "invalid gateway on line 6", "invalid DNS on line 7", "no address and no DHCP on line 8", "invalid address on line 9"}};
+        QTest::newRow("DHCP on")
+            << Lines{"mac,dhcp\n00:1A:00:00:00:0A,on\n00:1A:00:00:00:0B,on\n", {a, b + " dhcp"}, {"will change", "already so"}};
         QTest::newRow("DHCP off said, on a device on DHCP")
-            << QByteArray("mac,ip,dhcp\n00:1A:00:00:00:0B,10.20.5.20,off\n") << QStringList{b + " dhcp"}
-            << QStringList{"will change"};
-        QTest::newRow("DHCP not said, on a device on DHCP")
-            << QByteArray("mac,ip\n00:1A:00:00:00:0B,10.20.5.20\n") << QStringList{b + " dhcp"} << QStringList{"already so"};
+            << Lines{"mac,ip,dhcp\n00:1A:00:00:00:0B,10.20.5.20,off\n", {b + " dhcp"}, {"will change"}};
+        QTest::newRow("DHCP not said, on a device on DHCP") << Lines{"mac,ip\n00:1A:00:00:00:0B,10.20.5.20\n", {b + " dhcp"}, {"already so"}};
     }
 
     void names_the_state_of_each_line()
     {
-        QFETCH(QByteArray, csv);
-        QFETCH(QStringList, devices);
-        QFETCH(QStringList, states);
-        const PlanSupport::Devices fleet(devices);
-        QCOMPARE(::states(dryRun(csv, fleet)), states);
+        QFETCH(Lines, c);
+        const PlanSupport::Devices fleet(c.devices);
+        QCOMPARE(states(dryRun(c.csv, fleet)), c.states);
     }
 
     void carries_what_apply_sends()

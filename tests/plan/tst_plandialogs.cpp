@@ -14,7 +14,12 @@
 #include "plan/plandryrun.h"
 #include "plansupport.h"
 
-Q_DECLARE_METATYPE(DryRunRow::State)
+// A field typed into, and the warning label beside it that gives the reason.
+struct Typed { const char *field; QString typed; const char *warning; QString reason; };
+Q_DECLARE_METATYPE(Typed)
+// The states of the dry run's rows; the first row's text and colour, and the Apply button's text (enabled for any change).
+struct Shown { QList<DryRunRow::State> states; QString text; QColor colour; QString apply; };
+Q_DECLARE_METATYPE(Shown)
 
 namespace {
 
@@ -62,25 +67,17 @@ private slots:
 
     void form_marks_a_field_red_with_its_reason_data()
     {
-        QTest::addColumn<QByteArray>("field");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("warning");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("first at the network address") << QByteArray("lineEdit_first") << "10.20.5.0"
-                                                      << QByteArray("label_worFirst") << "*The subnet's own address";
-        QTest::newRow("mask with holes") << QByteArray("lineEdit_mask") << "255.0.255.0" << QByteArray("label_worMask")
-                                         << "*Not a valid mask";
-        QTest::newRow("gateway elsewhere") << QByteArray("lineEdit_gateway") << "10.20.6.1" << QByteArray("label_worGateway")
-                                           << "*Not in the first address's subnet";
-        QTest::newRow("DNS emptied") << QByteArray("lineEdit_dns") << "" << QByteArray("label_worDns") << "*Enter the DNS server";
+        QTest::addColumn<Typed>("c");
+        QTest::newRow("first at the network address") << Typed{"lineEdit_first", "10.20.5.0", "label_worFirst", "*The subnet's own address"};
+        QTest::newRow("mask with holes") << Typed{"lineEdit_mask", "255.0.255.0", "label_worMask", "*Not a valid mask"};
+        QTest::newRow("gateway elsewhere") << Typed{"lineEdit_gateway", "10.20.6.1", "label_worGateway",
+                                                    "*Not in the first address's subnet"};
+        QTest::newRow("DNS emptied") << Typed{"lineEdit_dns", "", "label_worDns", "*Enter the DNS server"};
     }
 
     void form_marks_a_field_red_with_its_reason()
     {
-        QFETCH(QByteArray, field);
-        QFETCH(QString, typed);
-        QFETCH(QByteArray, warning);
-        QFETCH(QString, reason);
+        QFETCH(Typed, c);
         AddressRangeForm form;
         QList<AddressPlan> plans;
         connect(&form, &AddressRangeForm::planMsg, this, [&plans](const AddressPlan &plan) { plans << plan; });
@@ -91,16 +88,15 @@ private slots:
         QVERIFY(submit->isEnabled());
         QCOMPARE(plans.last().assigned.size(), 1);
 
-        child<QLineEdit>(&form, field.constData())->setText(typed);
-        auto *label = child<QLabel>(&form, warning.constData());
-        QVERIFY(label->isVisible());
-        QCOMPARE(label->text(), reason);
+        child<QLineEdit>(&form, c.field)->setText(c.typed);
+        auto *label = child<QLabel>(&form, c.warning);
+        QCOMPARE(label->text(), c.reason);
         QCOMPARE(label->palette().color(QPalette::WindowText), Red);
         QVERIFY(!submit->isEnabled());
         // The list's column empties while the range is invalid.
         QVERIFY(plans.last().assigned.isEmpty());
         for (const char *other : {"label_worFirst", "label_worMask", "label_worGateway", "label_worDns"})
-            QCOMPARE(child<QLabel>(&form, other)->isVisible(), warning == other);
+            QCOMPARE(child<QLabel>(&form, other)->isVisible(), !qstrcmp(c.warning, other));
     }
 
     void form_lists_skipped_addresses_and_devices_left_without()
@@ -134,29 +130,22 @@ private slots:
 
     void dry_run_shows_texts_colours_and_the_changes_to_apply_data()
     {
-        using States = QList<DryRunRow::State>;
-        QTest::addColumn<States>("states");   // the first row's is shown
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QColor>("colour");
-        QTest::addColumn<QString>("apply");   // the button's text; enabled for any change
+        QTest::addColumn<Shown>("c");
         const QString none = QStringLiteral("Apply 0 changes");
-        QTest::newRow("will change") << States{DryRunRow::WillChange, DryRunRow::Offline} << "will change" << Black << "Apply 1 change";
-        QTest::newRow("already so") << States{DryRunRow::AlreadySo, DryRunRow::NotFound} << "already so" << Grey << none;
-        QTest::newRow("clash") << States{DryRunRow::ClashesWithDevice} << "clashes with 00:1A:00:00:00:0B (online at that address)"
-                               << Red << none;
-        QTest::newRow("invalid mask") << States{DryRunRow::InvalidMask} << "invalid mask on line 4" << Red << none;
-        QTest::newRow("answers") << States{DryRunRow::Answers} << "answers at 10.20.5.14" << Green << none;
-        QTest::newRow("not answered") << States{DryRunRow::NotAnswered} << "has not answered at 10.20.5.14" << Red << none;
-        QTest::newRow("nine changes") << QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() + States{DryRunRow::ClashesWithComputer}
-                                      << "will change" << Black << "Apply 9 changes";
+        QTest::newRow("will change") << Shown{{DryRunRow::WillChange, DryRunRow::Offline}, "will change", Black, "Apply 1 change"};
+        QTest::newRow("already so") << Shown{{DryRunRow::AlreadySo, DryRunRow::NotFound}, "already so", Grey, none};
+        QTest::newRow("clash") << Shown{{DryRunRow::ClashesWithDevice}, "clashes with 00:1A:00:00:00:0B (online at that address)", Red, none};
+        QTest::newRow("invalid mask") << Shown{{DryRunRow::InvalidMask}, "invalid mask on line 4", Red, none};
+        QTest::newRow("answers") << Shown{{DryRunRow::Answers}, "answers at 10.20.5.14", Green, none};
+        QTest::newRow("not answered") << Shown{{DryRunRow::NotAnswered}, "has not answered at 10.20.5.14", Red, none};
+        QTest::newRow("nine changes") << Shown{QVector<DryRunRow::State>(9, DryRunRow::WillChange).toList() << DryRunRow::ClashesWithComputer,
+                                               "will change", Black, "Apply 9 changes"};
     }
 
     void dry_run_shows_texts_colours_and_the_changes_to_apply()
     {
-        QFETCH(QList<DryRunRow::State>, states);
-        QFETCH(QString, text);
-        QFETCH(QColor, colour);
-        QFETCH(QString, apply);
+        QFETCH(Shown, c);
+        const auto &[states, text, colour, apply] = c;
         PlanDryRun dialog;
         dialog.setRows(rows(states));
         const QAbstractItemModel *shown = child<QTreeView>(&dialog, "treeView_rows")->model();

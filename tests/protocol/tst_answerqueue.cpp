@@ -18,7 +18,13 @@ namespace {
 
 constexpr int Devices = 2000;
 
+// The reader's queue limit; the searches the window stands still through, from the first, and those sent in all;
+// whether every device reaches the list, and the error lines logged.
+struct Stall { int limit, stalls, searches; bool complete; QStringList lines; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Stall)
 
 class TestAnswerQueue : public QObject
 {
@@ -34,32 +40,23 @@ private slots:
 
     void a_stalled_window_loses_no_answer_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("stalls");     // searches the window stands still through, from the first
-        QTest::addColumn<int>("searches");   // sent in all
-        QTest::addColumn<bool>("complete");
-        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<Stall>("c");
         const QString again = QStringLiteral("[E]answers dropped: 1000, searching again");
-        QTest::newRow("all kept") << int(DatagramReader::MaxQueued) << 1 << 1 << true << QStringList();
-        QTest::newRow("what a full queue drops is searched again") << 1000 << 1 << 2 << true << QStringList{again};
-        QTest::newRow("searched again twice at most")
-            << 1000 << 3 << 3 << false << QStringList{again, again, "[E]answers dropped: 1000"};
+        QTest::newRow("all kept") << Stall{DatagramReader::MaxQueued, 1, 1, true, {}};
+        QTest::newRow("what a full queue drops is searched again") << Stall{1000, 1, 2, true, {again}};
+        QTest::newRow("searched again twice at most") << Stall{1000, 3, 3, false, {again, again, "[E]answers dropped: 1000"}};
     }
 
     void a_stalled_window_loses_no_answer()
     {
-        QFETCH(int, limit);
-        QFETCH(int, stalls);
-        QFETCH(int, searches);
-        QFETCH(bool, complete);
-        QFETCH(QStringList, lines);
+        QFETCH(Stall, c);
         Connect *engine = Connect::instance();
         Devs *devs = Devs::instance();
         DatagramReader *reader = engine->answerReader();
         DevsimProcess sim;
         // Even devices answer by broadcast to 18153, odd ones to 18155.
         QVERIFY(sim.start({"--count", QString::number(Devices), "--reply", "mixed"}));
-        reader->setQueueLimit(limit);
+        reader->setQueueLimit(c.limit);
         devs->clear();
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         QSignalSpy aged(engine, SIGNAL(sendMsg(int)));
@@ -75,7 +72,7 @@ private slots:
         const auto stall = connect(AdminService::instance(), &AdminService::debugMsg, this, [&](const QString &line) {
             if (line != QLatin1String("[S]search"))
                 return;
-            if (stalled == stalls) {
+            if (stalled == c.stalls) {
                 reader->setQueueLimit(DatagramReader::MaxQueued);
                 return;
             }
@@ -90,15 +87,13 @@ private slots:
         });
         engine->search();
 
-        if (complete)
+        if (c.complete)
             QTRY_COMPARE_WITH_TIMEOUT(devs->getDevList().size(), Devices, 20000);
-        else
-            QTRY_COMPARE_WITH_TIMEOUT(debugLines(log).filter("[E]"), lines, 20000);
-        QCOMPARE(debugLines(log).filter("[E]"), lines);
-        QCOMPARE(engine->searchCount() - searchesBefore, searches);
+        QTRY_COMPARE_WITH_TIMEOUT(debugLines(log).filter("[E]"), c.lines, 20000);
+        QCOMPARE(engine->searchCount() - searchesBefore, c.searches);
         QCOMPARE(aged.size(), 1);   // a repeat greys no row
-        QCOMPARE(devs->getDevList().size() < Devices, !complete);
-        if (searches == 1)   // each answer logged once
+        QCOMPARE(devs->getDevList().size() < Devices, !c.complete);
+        if (c.searches == 1)   // each answer logged once
             QCOMPARE(debugLines(log).count("[R]search msg from:192.168.147.11"), Devices);
         QHash<QString, int> device;
         for (int i = 0; i < Devices; ++i)

@@ -5,6 +5,8 @@
 #include <QtTest>
 #include <QUdpSocket>
 
+#include <functional>
+
 #include "devsimprocess.h"
 #include "protocol/adminservice.h"
 #include "protocol/connect.h"
@@ -48,7 +50,15 @@ QByteArray datagram(const char *headHex, int size, const QList<Field> &fields)
 
 } // namespace
 
-Q_DECLARE_METATYPE(QList<Field>)
+// A gesture on the engine and the one datagram it sends: on port, head then the selected
+// device's record if echo, zeros up to size, with fields written over them; and its log line.
+struct Gesture { std::function<void(Connect *)> gesture; int port; QByteArray head; bool echo; QList<Field> fields; int size; QString line; };
+Q_DECLARE_METATYPE(Gesture)
+
+// A datagram from a device, on port, and the one log line of that type it leaves
+// (none when empty), and the outcome of an encoding answer (-1 for none).
+struct Odd { int port; QByteArray datagram; QString line; int type, outcome; };
+Q_DECLARE_METATYPE(Odd)
 
 class TestEngine : public QObject
 {
@@ -116,71 +126,52 @@ private slots:
 
     void gesture_sends_exactly_these_bytes_data()
     {
-        QTest::addColumn<QString>("gesture");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<bool>("echo");   // the selected device's record follows as it sent it
-        QTest::addColumn<QList<Field>>("fields");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("line");
+        QTest::addColumn<Gesture>("c");
         const QByteArray recordHead = QByteArray::fromHex("140100000000000000000000");   // length 276
         const QList<Field> net{{52, field("00:1A:2B:3C:00:01", 24)}, {76, field("192.168.147.77", 16)},
                                {92, field("255.255.0.0", 16)}, {108, field("192.168.147.254", 16)},
                                {152, field("8.8.4.4", 16)}};
-        QTest::newRow("search") << "search" << 18152 << QByteArray::fromHex("51a80000000000000000000000000000") << false
-                                << QList<Field>{} << 16 << "[S]search";
-        QTest::newRow("reset: the record, then 276 zeros") << "reset" << 18154 << QByteArray::fromHex("74a80000") + recordHead
-                                                           << true << QList<Field>{} << 568 << "[S]reset to:192.168.147.21";
-        QTest::newRow("static address") << "static" << 18152 << QByteArray::fromHex("61a80000") + recordHead << false
-                                        << net + QList<Field>{{188, QByteArray(1, 0)}} << 292 << "[S]change net to:192.168.147.77";
-        QTest::newRow("dhcp still carries the texts") << "dhcp" << 18152 << QByteArray::fromHex("61a80000") + recordHead << false
-                                                      << net + QList<Field>{{188, QByteArray(1, 1)}} << 292
-                                                      << "[S]change net to:192.168.147.77";
-        QTest::newRow("encoding to H.265") << "h265" << 18154 << QByteArray::fromHex("83a70000") + recordHead << true
-                                           << QList<Field>{{225, QByteArray(1, 0)}} << 292 << "";
-        QTest::newRow("encoding to H.264 while H.264") << "h264" << 18154 << QByteArray::fromHex("83a70000") + recordHead << true
-                                                       << QList<Field>{{225, QByteArray(1, 1)}} << 292 << "";
-        QTest::newRow("update request: the tool's address as mask") << "update" << 18154 << QByteArray::fromHex("76a80000") + recordHead
-                                                                    << true << QList<Field>{{92, field("192.168.147.101", 16)}}
-                                                                    << 292 << "";
+        const auto changeNet = [](bool dhcp) {
+            return [dhcp](Connect *c) { c->changeNet("192.168.147.77", "255.255.0.0", "192.168.147.254", "8.8.4.4", dhcp); };
+        };
+        QTest::newRow("search") << Gesture{[](Connect *c) { c->search(); }, 18152, QByteArray::fromHex("51a80000000000000000000000000000"),
+                                           false, {}, 16, "[S]search"};
+        QTest::newRow("reset: the record, then 276 zeros") << Gesture{[](Connect *c) { c->reset(); }, 18154,
+            QByteArray::fromHex("74a80000") + recordHead, true, {}, 568, "[S]reset to:192.168.147.21"};
+        QTest::newRow("static address") << Gesture{changeNet(false), 18152, QByteArray::fromHex("61a80000") + recordHead, false,
+                                                   net + QList<Field>{{188, QByteArray(1, 0)}}, 292, "[S]change net to:192.168.147.77"};
+        QTest::newRow("dhcp still carries the texts") << Gesture{changeNet(true), 18152, QByteArray::fromHex("61a80000") + recordHead,
+                                                                 false, net + QList<Field>{{188, QByteArray(1, 1)}}, 292,
+                                                                 "[S]change net to:192.168.147.77"};
+        QTest::newRow("encoding to H.265") << Gesture{[](Connect *c) { c->changeCompressType(false); }, 18154,
+                                                      QByteArray::fromHex("83a70000") + recordHead, true, {{225, QByteArray(1, 0)}}, 292};
+        QTest::newRow("encoding to H.264 while H.264") << Gesture{[](Connect *c) { c->changeCompressType(true); }, 18154,
+                                                                  QByteArray::fromHex("83a70000") + recordHead, true,
+                                                                  {{225, QByteArray(1, 1)}}, 292};
+        QTest::newRow("update request: the tool's address as mask") << Gesture{
+            [](Connect *c) { c->sendUpdateRequest(Devs::instance()->getSelected()); c->updateRunOver(); }, 18154,
+            QByteArray::fromHex("76a80000") + recordHead, true, {{92, field("192.168.147.101", 16)}}, 292};
     }
 
     void gesture_sends_exactly_these_bytes()
     {
-        QFETCH(QString, gesture);
-        QFETCH(int, port);
-        QFETCH(QByteArray, head);
-        QFETCH(bool, echo);
-        QFETCH(QList<Field>, fields);
-        QFETCH(int, size);
-        QFETCH(QString, line);
+        QFETCH(Gesture, c);
         DevsimProcess sim;
         QVERIFY(discover(sim, 2));
         devs->selectDev(1);
-        const quint16 cmd = quint8(head[0]) | quint8(head[1]) << 8;
-        const int before = sim.received(port, cmd).size();
+        const quint16 cmd = quint8(c.head[0]) | quint8(c.head[1]) << 8;
+        const int before = sim.received(c.port, cmd).size();
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        if (gesture == "search")
-            engine->search();
-        else if (gesture == "reset")
-            engine->reset();
-        else if (gesture == "static" || gesture == "dhcp")
-            engine->changeNet("192.168.147.77", "255.255.0.0", "192.168.147.254", "8.8.4.4", gesture == "dhcp");
-        else if (gesture == "update")
-            engine->sendUpdateRequest(devs->getSelected());
-        else
-            engine->changeCompressType(gesture == "h264");
-        QVERIFY(settle(sim, port, cmd, before + 1));
-        const QList<QJsonObject> seen = sim.received(port, cmd).mid(before);
-        QCOMPARE(seen.size(), gesture == "search" ? 2 : 1);   // the settling search comes second
+        c.gesture(engine);
+        QVERIFY(settle(sim, c.port, cmd, before + 1));
+        const QList<QJsonObject> seen = sim.received(c.port, cmd).mid(before);
+        QCOMPARE(seen.size(), c.port == Wire::SearchPort && cmd == Wire::SEARCH_DEVICE ? 2 : 1);   // the settling search comes second
         QCOMPARE(seen.first().value("from").toString(), ToolAddress.toString());
-        QByteArray expected = (head + (echo ? sim.record(1) : QByteArray())).leftJustified(size, '\0');
-        for (const Field &field : fields)
+        QByteArray expected = (c.head + (c.echo ? sim.record(1) : QByteArray())).leftJustified(c.size, '\0');
+        for (const Field &field : c.fields)
             expected.replace(field.offset, field.bytes.size(), field.bytes);
         QCOMPARE(DevsimProcess::hex(seen.first()), expected);
-        QCOMPARE(line.isEmpty() ? QString() : debugLines(log).value(0), line);
-        if (gesture == "update")
-            engine->updateRunOver();
+        QCOMPARE(c.line.isEmpty() ? QString() : debugLines(log).value(0), c.line);
     }
 
     void commands_without_a_selection_send_nothing()
@@ -237,42 +228,32 @@ private slots:
 
     void odd_datagrams_are_logged_and_taken_for_nothing_data()
     {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("outcome");   // of an encoding answer; -1 for none
+        QTest::addColumn<Odd>("c");
         auto head = [](const char *hex) { return QByteArray::fromHex(hex).leftJustified(16, '\0'); };
-        QTest::newRow("unknown on 18153") << 18153 << head("74a8")
-                                          << "[R]unresponse [B]broadcast msg:43124from:192.168.147.100" << 2 << -1;
-        QTest::newRow("unknown on 18155") << 18155 << head("61a8")
-                                          << "[R]unresponse [P]private msg:43105from:192.168.147.100" << 2 << -1;
-        QTest::newRow("update begin, no run") << 18155 << head("76a8")
-                                              << "[E]update begin from a device not being updated:192.168.147.100" << 3 << -1;
-        QTest::newRow("short datagram") << 18153 << QByteArray::fromHex("51a800")
-                                        << "[E]drop short datagram,size:3,from:192.168.147.100" << 3 << -1;
-        QTest::newRow("short search answer") << 18155 << searchAnswer("cut").left(200)
-                                             << "[E]drop short search answer,size:200,from:192.168.147.100" << 3 << -1;
-        QTest::newRow("encoding refused") << 18155 << head("83a7") << "" << 0 << 0;
-        QTest::newRow("encoding taken as 2") << 18155 << head("83a70200") << "" << 0 << 2;
+        QTest::newRow("unknown on 18153") << Odd{18153, head("74a8"), "[R]unresponse [B]broadcast msg:43124from:192.168.147.100", 2, -1};
+        QTest::newRow("unknown on 18155") << Odd{18155, head("61a8"), "[R]unresponse [P]private msg:43105from:192.168.147.100", 2, -1};
+        QTest::newRow("update begin, no run") << Odd{18155, head("76a8"),
+                                                     "[E]update begin from a device not being updated:192.168.147.100", 3, -1};
+        QTest::newRow("short datagram") << Odd{18153, QByteArray::fromHex("51a800"),
+                                               "[E]drop short datagram,size:3,from:192.168.147.100", 3, -1};
+        QTest::newRow("short search answer") << Odd{18155, searchAnswer("cut").left(200),
+                                                    "[E]drop short search answer,size:200,from:192.168.147.100", 3, -1};
+        QTest::newRow("encoding refused") << Odd{18155, head("83a7"), "", 0, 0};
+        QTest::newRow("encoding taken as 2") << Odd{18155, head("83a70200"), "", 0, 2};
     }
 
     void odd_datagrams_are_logged_and_taken_for_nothing()
     {
-        QFETCH(int, port);
-        QFETCH(QByteArray, datagram);
-        QFETCH(QString, line);
-        QFETCH(int, type);
-        QFETCH(int, outcome);
+        QFETCH(Odd, c);
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
         QSignalSpy answers(engine, SIGNAL(receiveMsg(QHostAddress,int,msg_broadcast_t,int)));
         QSignalSpy outcomes(engine, SIGNAL(getSetVideoSuccessMsg(int)));
         const int before = engine->receiveCount();
-        QVERIFY(sendFrom(OtherLocalAddress, datagram, quint16(port)));
+        QVERIFY(sendFrom(OtherLocalAddress, c.datagram, quint16(c.port)));
         QTRY_COMPARE(engine->receiveCount(), before + 1);
-        QCOMPARE(debugLines(log), line.isEmpty() ? QStringList() : QStringList{line});
-        QCOMPARE(log.isEmpty() ? 0 : log.at(0).at(1).toInt(), type);
-        QCOMPARE(outcomes.isEmpty() ? -1 : outcomes.at(0).at(0).toInt(), outcome);
+        QCOMPARE(debugLines(log), c.line.isEmpty() ? QStringList() : QStringList{c.line});
+        QCOMPARE(log.isEmpty() ? 0 : log.at(0).at(1).toInt(), c.type);
+        QCOMPARE(outcomes.isEmpty() ? -1 : outcomes.at(0).at(0).toInt(), c.outcome);
         QCOMPARE(answers.size(), 0);
     }
 

@@ -11,6 +11,8 @@
 #include "protocol/wire.h"
 
 Q_DECLARE_METATYPE(QList<InterfaceDescription>)
+struct Read { int size, offset, width; bool ok; };   // width bytes at offset of a datagram of size; ok: within it
+Q_DECLARE_METATYPE(Read)
 
 namespace {
 
@@ -61,24 +63,19 @@ private slots:
 
     void reads_never_pass_the_end_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("empty datagram, header") << 0 << 0 << 16 << false;
-        QTest::newRow("15 bytes, header") << 15 << 0 << 16 << false;
-        QTest::newRow("16 bytes, header") << 16 << 0 << 16 << true;
-        QTest::newRow("291 bytes, record") << 291 << 16 << 276 << false;
-        QTest::newRow("292 bytes, record") << 292 << 16 << 276 << true;
-        QTest::newRow("negative offset") << 100 << -1 << 16 << false;
+        QTest::addColumn<Read>("c");
+        QTest::newRow("empty datagram, header") << Read{0, 0, 16, false};
+        QTest::newRow("15 bytes, header") << Read{15, 0, 16, false};
+        QTest::newRow("16 bytes, header") << Read{16, 0, 16, true};
+        QTest::newRow("291 bytes, record") << Read{291, 16, 276, false};
+        QTest::newRow("292 bytes, record") << Read{292, 16, 276, true};
+        QTest::newRow("negative offset") << Read{100, -1, 16, false};
     }
 
     void reads_never_pass_the_end()
     {
-        QFETCH(int, size);
-        QFETCH(int, offset);
-        QFETCH(int, width);
-        QFETCH(bool, ok);
+        QFETCH(Read, c);
+        const auto [size, offset, width, ok] = c;
         const QByteArray data(size, '\x11');
         QByteArray out(width, '\x22');
         QCOMPARE(Wire::readAt(data, offset, out.data(), width), ok);
@@ -87,49 +84,39 @@ private slots:
 
     void candidates_follow_the_laptop_data()
     {
-        const QNetworkInterface::InterfaceType wifi = QNetworkInterface::Wifi;
-        const QNetworkInterface::InterfaceType loopback = QNetworkInterface::Loopback;
-        const InterfaceDescription lo = iface("lo", {"127.0.0.1", "::1"}, loopback);
+        const QNetworkInterface::InterfaceType wired = QNetworkInterface::Ethernet, wifi = QNetworkInterface::Wifi;
+        const InterfaceDescription lo = iface("lo", {"127.0.0.1", "::1"}, QNetworkInterface::Loopback);
         QTest::addColumn<QList<InterfaceDescription>>("interfaces");
         QTest::addColumn<QString>("expected");
-
-        QTest::newRow("windows: the wired card's second address")
-            << QList<InterfaceDescription>{iface("ethernet_32769", {"fe80::1", "192.168.147.50"}),
-                                           iface("wireless_32768", {"fe80::2", "10.0.0.23"}, wifi),
-                                           iface("loopback_0", {"::1", "127.0.0.1"}, loopback, true, "Loopback Pseudo-Interface 1")}
-            << "192.168.147.50 (ethernet_32769)";
-        QTest::newRow("windows: virtual machine adapters are passed over")
-            << QList<InterfaceDescription>{iface("ethernet_2", {"fe80::1", "192.168.56.1"}, QNetworkInterface::Ethernet, true, "VMware Network Adapter VMnet8"),
-                                           iface("ethernet_3", {"fe80::1", "10.0.0.3"}, QNetworkInterface::Ethernet, true, "VirtualBox Host-Only"),
-                                           iface("ethernet_5", {"fe80::1", "10.0.0.5"}, QNetworkInterface::Ethernet, true, "Local Area Connection")}
-            << "10.0.0.5 (ethernet_5)";
-        QTest::newRow("windows: a cable that is out still counts when the card is up")
-            << QList<InterfaceDescription>{iface("ethernet_1", {"fe80::1", "10.0.3.2"}, QNetworkInterface::Ethernet, false)}
-            << "10.0.3.2 (ethernet_1)";
-        QTest::newRow("mac: en0 is Wi-Fi, the USB card wins")
-            << QList<InterfaceDescription>{lo, iface("en0", {"fe80::5", "10.0.0.5"}, wifi),
-                                           iface("en7", {"fe80::6", "192.168.147.20"})}
-            << "192.168.147.20 (en7)";
-        QTest::newRow("linux: one wired card with one address")
-            << QList<InterfaceDescription>{lo, iface("enp3s0", {"192.168.147.20", "fe80::7"})} << "192.168.147.20 (enp3s0)";
-        QTest::newRow("linux: wired and Wi-Fi, only the wired one")
-            << QList<InterfaceDescription>{lo, iface("wlp2s0", {"10.0.0.5"}, wifi), iface("eno1", {"10.1.1.4"})}
-            << "10.1.1.4 (eno1)";
-        QTest::newRow("linux: bridges and tunnels are no network, the devices' subnet comes first")
-            << QList<InterfaceDescription>{lo, iface("docker0", {"172.17.0.1"}), iface("br-1a2b3c", {"172.18.0.1"}),
-                                           iface("virbr0", {"192.168.122.1"}), iface("veth9f1", {"169.254.3.3"}),
-                                           iface("tun0", {"10.8.0.2"}, QNetworkInterface::Unknown),
-                                           iface("wg0", {"10.9.0.2"}, QNetworkInterface::Unknown),
-                                           iface("eth0", {"10.1.1.4", "192.168.147.77"})}
-            << "192.168.147.77 (eth0), 10.1.1.4 (eth0)";
-        QTest::newRow("linux: two wired cards")
-            << QList<InterfaceDescription>{lo, iface("eth0", {"10.0.0.2"}), iface("eth1", {"192.168.147.101"})}
-            << "192.168.147.101 (eth1), 10.0.0.2 (eth0)";
-        QTest::newRow("linux: cable out, Wi-Fi then")
-            << QList<InterfaceDescription>{lo, iface("enp3s0", {"10.1.1.4"}, QNetworkInterface::Ethernet, false),
-                                           iface("wlp2s0", {"192.168.1.30"}, wifi)}
-            << "192.168.1.30 (wlp2s0)";
-        QTest::newRow("no network") << QList<InterfaceDescription>{lo} << "";
+        const auto row = [](const char *name, const QList<InterfaceDescription> &interfaces, const char *expected) {
+            QTest::newRow(name) << interfaces << QString(expected);
+        };
+        row("windows: the wired card's second address",
+            {iface("ethernet_32769", {"fe80::1", "192.168.147.50"}), iface("wireless_32768", {"fe80::2", "10.0.0.23"}, wifi),
+             iface("loopback_0", {"::1", "127.0.0.1"}, QNetworkInterface::Loopback, true, "Loopback Pseudo-Interface 1")},
+            "192.168.147.50 (ethernet_32769)");
+        row("windows: virtual machine adapters are passed over",
+            {iface("ethernet_2", {"fe80::1", "192.168.56.1"}, wired, true, "VMware Network Adapter VMnet8"),
+             iface("ethernet_3", {"fe80::1", "10.0.0.3"}, wired, true, "VirtualBox Host-Only"),
+             iface("ethernet_5", {"fe80::1", "10.0.0.5"}, wired, true, "Local Area Connection")},
+            "10.0.0.5 (ethernet_5)");
+        row("windows: a cable that is out still counts when the card is up", {iface("ethernet_1", {"fe80::1", "10.0.3.2"}, wired, false)},
+            "10.0.3.2 (ethernet_1)");
+        row("mac: en0 is Wi-Fi, the USB card wins",
+            {lo, iface("en0", {"fe80::5", "10.0.0.5"}, wifi), iface("en7", {"fe80::6", "192.168.147.20"})}, "192.168.147.20 (en7)");
+        row("linux: one wired card with one address", {lo, iface("enp3s0", {"192.168.147.20", "fe80::7"})}, "192.168.147.20 (enp3s0)");
+        row("linux: wired and Wi-Fi, only the wired one", {lo, iface("wlp2s0", {"10.0.0.5"}, wifi), iface("eno1", {"10.1.1.4"})},
+            "10.1.1.4 (eno1)");
+        row("linux: bridges and tunnels are no network, the devices' subnet comes first",
+            {lo, iface("docker0", {"172.17.0.1"}), iface("br-1a2b3c", {"172.18.0.1"}), iface("virbr0", {"192.168.122.1"}),
+             iface("veth9f1", {"169.254.3.3"}), iface("tun0", {"10.8.0.2"}, QNetworkInterface::Unknown),
+             iface("wg0", {"10.9.0.2"}, QNetworkInterface::Unknown), iface("eth0", {"10.1.1.4", "192.168.147.77"})},
+            "192.168.147.77 (eth0), 10.1.1.4 (eth0)");
+        row("linux: two wired cards", {lo, iface("eth0", {"10.0.0.2"}), iface("eth1", {"192.168.147.101"})},
+            "192.168.147.101 (eth1), 10.0.0.2 (eth0)");
+        row("linux: cable out, Wi-Fi then", {lo, iface("enp3s0", {"10.1.1.4"}, wired, false), iface("wlp2s0", {"192.168.1.30"}, wifi)},
+            "192.168.1.30 (wlp2s0)");
+        row("no network", {lo}, "");
     }
 
     void candidates_follow_the_laptop()

@@ -4,18 +4,20 @@
 
 #include <QtTest>
 #include <QProcess>
-#include <QTranslator>
 
 #include <functional>
 
 #include "report/closequestion.h"
 #include "report/sitereport.h"
 #include "report/visitrecord.h"
-#include "resources/resources.h"
+#include "tests/plan/plansupport.h"
 #include "tests/report/samplevisit.h"
 
-using Action = std::function<void(VisitRecord &)>;
-Q_DECLARE_METATYPE(Action)
+// An action on the record; the one entry it leaves (kind, device, words, failed); the device row's
+// few words, and whether closing then asks for a report.
+struct Case { std::function<void(VisitRecord &)> action; VisitEntry::Kind kind; QString mac, words; bool failed = false;
+              QString done; bool changes = false; };
+Q_DECLARE_METATYPE(Case)
 
 namespace {
 
@@ -83,90 +85,66 @@ class TestReport : public QObject
 private slots:
     void initTestCase()
     {
-        initResources();
-        auto *english = new QTranslator(this);
-        QVERIFY(english->load(QStringLiteral(":/language/language/app_en_US.qm")));
-        QCoreApplication::installTranslator(english);
+        QVERIFY(PlanSupport::installEnglish(this));
         QVERIFY(dir.isValid());
     }
 
     void each_action_leaves_exactly_its_entry_data()
     {
-        QTest::addColumn<Action>("action");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("mac");
-        QTest::addColumn<QString>("words");
-        QTest::addColumn<bool>("failed");
-        QTest::addColumn<QString>("done");   // the device row's few words
-        QTest::addColumn<bool>("changes");   // closing then asks for a report
+        QTest::addColumn<Case>("c");
         using E = VisitEntry;
-        using S = VisitRecord::Since;
-        const auto row = [](const char *name, Action action, E::Kind kind, const QString &mac, const char *words,
-                            bool failed, const char *done, bool changes) {
-            QTest::newRow(name) << action << int(kind) << mac << QString(words) << failed << QString(done) << changes;
-        };
-        row("network config", [](VisitRecord &r) { r.networkSent(Mac, VisitRecord::Source::NetworkConfig, Factory, Planned); },
+        using V = VisitRecord;
+        QTest::newRow("network config") << Case{[](V &r) { r.networkSent(Mac, V::Source::NetworkConfig, Factory, Planned); },
             E::Network, Mac, "Network settings sent (Network Config): address 192.168.1.20 → 10.20.5.14, mask 255.255.255.0, "
-                             "gateway 192.168.1.1 → 10.20.5.1, DHCP off", false, "network settings", true);
-        row("prepare all update, to DHCP", [](VisitRecord &r) {
-                r.networkSent(Mac, VisitRecord::Source::PrepareAllUpdate, Factory, {"192.168.147.2", "255.255.0.0", "192.168.1.1", true});
-            },
-            E::Network, Mac, "Network settings sent (Prepare All Update): address 192.168.1.20 → 192.168.147.2, "
-                             "mask 255.255.255.0 → 255.255.0.0, gateway 192.168.1.1, DHCP off → on", false, "network settings", true);
-        row("site plan", [](VisitRecord &r) { r.networkSent(Mac, VisitRecord::Source::SitePlan, Planned, Planned, "floor-2.csv"); },
+                             "gateway 192.168.1.1 → 10.20.5.1, DHCP off", false, "network settings", true};
+        QTest::newRow("prepare all update, to DHCP") << Case{[](V &r) {
+                r.networkSent(Mac, V::Source::PrepareAllUpdate, Factory, {"192.168.147.2", "255.255.0.0", "192.168.1.1", true});
+            }, E::Network, Mac, "Network settings sent (Prepare All Update): address 192.168.1.20 → 192.168.147.2, "
+                                "mask 255.255.255.0 → 255.255.0.0, gateway 192.168.1.1, DHCP off → on", false, "network settings", true};
+        QTest::newRow("site plan") << Case{[](V &r) { r.networkSent(Mac, V::Source::SitePlan, Planned, Planned, "floor-2.csv"); },
             E::Network, Mac, "Network settings sent (site plan floor-2.csv): address 10.20.5.14, mask 255.255.255.0, "
-                             "gateway 10.20.5.1, DHCP off", false, "network settings", true);
-        row("from a device on DHCP", [](VisitRecord &r) {
+                             "gateway 10.20.5.1, DHCP off", false, "network settings", true};
+        QTest::newRow("from a device on DHCP") << Case{[](V &r) {
                 Dev dhcp = SampleVisit::device(Mac, "192.168.1.20", "192.168.1.1", "V3.2.1", true);
                 dhcp.info.ipMode = 0;   // how a device says it takes its address by DHCP
-                r.networkSent(Mac, VisitRecord::Source::NetworkConfig, VisitRecord::settingsOf(dhcp), Factory);
-            },
-            E::Network, Mac, "Network settings sent (Network Config): address 192.168.1.20, mask 255.255.255.0, "
-                             "gateway 192.168.1.1, DHCP on → off", false, "network settings", true);
-        row("reset", [](VisitRecord &r) { r.resetSent(Mac); }, E::Reset, Mac, "Reset sent", false, "reset", true);
-        row("LAN reset", [](VisitRecord &r) { r.lanResetSent(); }, E::LanReset, QString(),
-            "Reset sent to every device on the LAN", false, "", true);
-        row("repair search", [](VisitRecord &r) { r.repairSearchSent(); }, E::RepairSearch, QString(),
-            "Repair Search: reset sent to the devices that do not answer the search", false, "", true);
-        row("encoding", [](VisitRecord &r) { r.encodingSent(Mac, VisitRecord::Encoding::H264, VisitRecord::Encoding::H265); },
-            E::Encoding, Mac, "Encoding switched: H.264 → H.265", false, "encoding H.265", true);
-        row("update installed", [](VisitRecord &r) { r.updateEnded(Mac, "fw-3.4.0.bin", 24117248, Md5, QString()); }, E::Update,
-            Mac, "Firmware update fw-3.4.0.bin (24,117,248 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): updated", false,
-            "updated", true);
-        row("update failed", [](VisitRecord &r) { r.updateEnded(Mac, "fw.bin", 512, Md5, "did not connect back within 120 s"); },
+                r.networkSent(Mac, V::Source::NetworkConfig, V::settingsOf(dhcp), Factory);
+            }, E::Network, Mac, "Network settings sent (Network Config): address 192.168.1.20, mask 255.255.255.0, "
+                                "gateway 192.168.1.1, DHCP on → off", false, "network settings", true};
+        QTest::newRow("reset") << Case{[](V &r) { r.resetSent(Mac); }, E::Reset, Mac, "Reset sent", false, "reset", true};
+        QTest::newRow("LAN reset") << Case{[](V &r) { r.lanResetSent(); }, E::LanReset, {}, "Reset sent to every device on the LAN", false,
+                                           "", true};
+        QTest::newRow("repair search") << Case{[](V &r) { r.repairSearchSent(); }, E::RepairSearch, {},
+            "Repair Search: reset sent to the devices that do not answer the search", false, "", true};
+        QTest::newRow("encoding") << Case{[](V &r) { r.encodingSent(Mac, V::Encoding::H264, V::Encoding::H265); },
+            E::Encoding, Mac, "Encoding switched: H.264 → H.265", false, "encoding H.265", true};
+        QTest::newRow("update installed") << Case{[](V &r) { r.updateEnded(Mac, "fw-3.4.0.bin", 24117248, Md5, QString()); }, E::Update, Mac,
+            "Firmware update fw-3.4.0.bin (24,117,248 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): updated", false, "updated", true};
+        QTest::newRow("update failed") << Case{[](V &r) { r.updateEnded(Mac, "fw.bin", 512, Md5, "did not connect back within 120 s"); },
             E::Update, Mac, "Firmware update fw.bin (512 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): failed: did not "
-                            "connect back within 120 s", true, "update failed", true);
-        row("answers", [](VisitRecord &r) { r.answersAt(Mac, "10.20.5.14"); }, E::FollowUp, Mac, "answers at 10.20.5.14",
-            false, "", false);
-        row("silent since reset", [](VisitRecord &r) { r.notAnswered(Mac, S::Reset); }, E::FollowUp, Mac,
-            "has not answered since the reset", true, "", false);
-        row("silent since change", [](VisitRecord &r) { r.notAnswered(Mac, S::Change); }, E::FollowUp, Mac,
-            "has not answered since the change", true, "", false);
-        row("silent since update", [](VisitRecord &r) { r.notAnswered(Mac, S::Update); }, E::FollowUp, Mac,
-            "has not answered since the update", true, "", false);
+                            "connect back within 120 s", true, "update failed", true};
+        QTest::newRow("answers") << Case{[](V &r) { r.answersAt(Mac, "10.20.5.14"); }, E::FollowUp, Mac, "answers at 10.20.5.14"};
+        const std::pair<V::Since, const char *> silent[] = {{V::Since::Reset, "reset"}, {V::Since::Change, "change"}, {V::Since::Update, "update"}};
+        for (const auto &[since, what] : silent) {
+            QTest::addRow("silent since %s", what) << Case{[since = since](V &r) { r.notAnswered(Mac, since); }, E::FollowUp, Mac,
+                                                           QStringLiteral("has not answered since the %1").arg(what), true};
+        }
     }
 
     void each_action_leaves_exactly_its_entry()
     {
-        QFETCH(Action, action);
-        QFETCH(int, kind);
-        QFETCH(QString, mac);
-        QFETCH(QString, words);
-        QFETCH(bool, failed);
-        QFETCH(QString, done);
-        QFETCH(bool, changes);
+        QFETCH(Case, c);
         VisitRecord record([] { return At; });
-        action(record);
+        c.action(record);
         QCOMPARE(record.entries().size(), size_t(1));
         const VisitEntry &entry = record.entries().front();
         QCOMPARE(entry.time, At);
-        QCOMPARE(int(entry.kind), kind);
-        QCOMPARE(entry.mac, mac);
-        QCOMPARE(entry.words, words);
-        QCOMPARE(entry.failed, failed);
+        QCOMPARE(entry.kind, c.kind);
+        QCOMPARE(entry.mac, c.mac);
+        QCOMPARE(entry.words, c.words);
+        QCOMPARE(entry.failed, c.failed);
         const VisitDevice *device = record.device(Mac);
-        QCOMPARE(device ? device->done.join(", ") : QString(), done);
-        QCOMPARE(record.hasUnsavedChanges(), changes);
+        QCOMPARE(device ? device->done.join(", ") : QString(), c.done);
+        QCOMPARE(record.hasUnsavedChanges(), c.changes);
         record.markSaved();
         QVERIFY(!record.hasUnsavedChanges());
     }
@@ -299,19 +277,10 @@ private slots:
                  QStringList{QStringLiteral("plain")});
     }
 
-    void default_file_name_carries_the_day_and_minute_data()
-    {
-        QTest::addColumn<QDateTime>("at");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("afternoon") << At << "site-report-2026-12-08-1338.pdf";
-        QTest::newRow("early, one digit each") << QDateTime(QDate(2027, 1, 2), QTime(4, 5, 59)) << "site-report-2027-01-02-0405.pdf";
-    }
-
     void default_file_name_carries_the_day_and_minute()
     {
-        QFETCH(QDateTime, at);
-        QFETCH(QString, name);
-        QCOMPARE(SiteReport::defaultFileName(at), name);
+        QCOMPARE(SiteReport::defaultFileName(At), "site-report-2026-12-08-1338.pdf");
+        QCOMPARE(SiteReport::defaultFileName(QDateTime(QDate(2027, 1, 2), QTime(4, 5, 59))), "site-report-2027-01-02-0405.pdf");
     }
 
     void close_question_reads_in_english_and_raises_one_signal_per_choice_data()

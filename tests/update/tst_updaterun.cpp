@@ -24,7 +24,12 @@ const QByteArray Installed = message(3);
 
 enum Fault { Healthy, Silent, ResetAt37, StopsReading, NoReport };
 
+// A package of size bytes for devices that ask for it in writes of piece bytes, early: while it is being measured.
+struct Served { int size, devices, piece; bool early; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Served)
 
 class TestUpdateRun : public QObject
 {
@@ -92,24 +97,19 @@ private slots:
 
     void each_device_gets_the_header_then_its_whole_package_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("devices");
-        QTest::addColumn<int>("piece");   // the request goes in writes of that many bytes
-        QTest::addColumn<bool>("early");  // asked while the package is being measured
-        QTest::newRow("20 packets and a bit") << 20 * 8192 + 100 << 1 << 44 << false;
-        QTest::newRow("request in 1-byte writes") << 3 * 8192 << 1 << 1 << false;
-        QTest::newRow("request in a 43-byte and a 1-byte write") << 3 * 8192 << 1 << 43 << false;
-        QTest::newRow("empty package") << 0 << 1 << 44 << false;
-        QTest::newRow("two devices count toward one total") << 10 * 8192 << 2 << 44 << false;
-        QTest::newRow("asked before the package was measured") << 5 * 8192 + 1 << 1 << 44 << true;
+        QTest::addColumn<Served>("c");
+        QTest::newRow("20 packets and a bit") << Served{20 * 8192 + 100, 1, 44, false};
+        QTest::newRow("request in 1-byte writes") << Served{3 * 8192, 1, 1, false};
+        QTest::newRow("request in a 43-byte and a 1-byte write") << Served{3 * 8192, 1, 43, false};
+        QTest::newRow("empty package") << Served{0, 1, 44, false};
+        QTest::newRow("two devices count toward one total") << Served{10 * 8192, 2, 44, false};
+        QTest::newRow("asked before the package was measured") << Served{5 * 8192 + 1, 1, 44, true};
     }
 
     void each_device_gets_the_header_then_its_whole_package()
     {
-        QFETCH(int, size);
-        QFETCH(int, devices);
-        QFETCH(int, piece);
-        QFETCH(bool, early);
+        QFETCH(Served, c);
+        const auto [size, devices, piece, early] = c;
         const QString path = dir.filePath(QStringLiteral("sent"));
         const QByteArray bytes = writePackage(path, size);
         QSignalSpy progress(&rig->run, SIGNAL(sendUpdateMsg(int,int)));
