@@ -144,13 +144,13 @@ private slots:
                                                                  false, net + QList<Field>{{188, QByteArray(1, 1)}}, 292,
                                                                  "[S]change net to:192.168.147.77"};
         QTest::newRow("encoding to H.265") << Gesture{[](Connect *c) { c->changeCompressType(false); }, 18154,
-                                                      QByteArray::fromHex("83a70000") + recordHead, true, {{225, QByteArray(1, 0)}}, 292};
+                                                      QByteArray::fromHex("83a70000") + recordHead, true, {{225, QByteArray(1, 0)}}, 292, {}};
         QTest::newRow("encoding to H.264 while H.264") << Gesture{[](Connect *c) { c->changeCompressType(true); }, 18154,
                                                                   QByteArray::fromHex("83a70000") + recordHead, true,
-                                                                  {{225, QByteArray(1, 1)}}, 292};
+                                                                  {{225, QByteArray(1, 1)}}, 292, {}};
         QTest::newRow("update request: the tool's address as mask") << Gesture{
             [](Connect *c) { c->sendUpdateRequest(Devs::instance()->getSelected()); c->updateRunOver(); }, 18154,
-            QByteArray::fromHex("76a80000") + recordHead, true, {{92, field("192.168.147.101", 16)}}, 292};
+            QByteArray::fromHex("76a80000") + recordHead, true, {{92, field("192.168.147.101", 16)}}, 292, {}};
     }
 
     void gesture_sends_exactly_these_bytes()

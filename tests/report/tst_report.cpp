@@ -122,11 +122,11 @@ private slots:
         QTest::newRow("update failed") << Case{[](V &r) { r.updateEnded(Mac, "fw.bin", 512, Md5, "did not connect back within 120 s"); },
             E::Update, Mac, "Firmware update fw.bin (512 bytes, MD5 9e107d9d372bb6826bd81d3542a419d6): failed: did not "
                             "connect back within 120 s", true, "update failed", true};
-        QTest::newRow("answers") << Case{[](V &r) { r.answersAt(Mac, "10.20.5.14"); }, E::FollowUp, Mac, "answers at 10.20.5.14"};
+        QTest::newRow("answers") << Case{[](V &r) { r.answersAt(Mac, "10.20.5.14"); }, E::FollowUp, Mac, "answers at 10.20.5.14", false, {}, false};
         const std::pair<V::Since, const char *> silent[] = {{V::Since::Reset, "reset"}, {V::Since::Change, "change"}, {V::Since::Update, "update"}};
         for (const auto &[since, what] : silent) {
             QTest::addRow("silent since %s", what) << Case{[since = since](V &r) { r.notAnswered(Mac, since); }, E::FollowUp, Mac,
-                                                           QStringLiteral("has not answered since the %1").arg(what), true};
+                                                           QStringLiteral("has not answered since the %1").arg(what), true, {}, false};
         }
     }
 
