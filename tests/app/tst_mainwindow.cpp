@@ -46,6 +46,16 @@
 
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
+// How a dialog opens, its class, its title bar (empty: it stays put), its close button, and its title label and text.
+struct DialogCase { QByteArray how; QString dialog, header, closer, titleLabel, title; };
+Q_DECLARE_METATYPE(DialogCase)
+// A disk's size in MB and as shown, its state word, and which boxes say yes: inserted, formatted, enough space, mounted, ready.
+struct DiskCase { int megabytes; QString sizeText; int state; QString yes; };
+Q_DECLARE_METATYPE(DiskCase)
+// The ip, mask, gateway and dns typed, the warnings shown, and the press that sends (0: never).
+struct InputCase { QStringList texts, warnings; int sentOnPress; };
+Q_DECLARE_METATYPE(InputCase)
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -428,48 +438,43 @@ private slots:
 
     void malformed_input_shows_its_warning_and_sends_nothing_data()
     {
-        QTest::addColumn<QStringList>("texts");   // ip, mask, gateway, dns
-        QTest::addColumn<QStringList>("warnings");
-        QTest::addColumn<int>("sentOnPress");     // 0: never
+        QTest::addColumn<InputCase>("c");
         const QStringList good{"192.168.147.60", "255.255.255.0", "192.168.147.1", "8.8.8.8"};
         auto with = [&](int i, const QString &text) { QStringList t = good; t[i] = text; return t; };
-        QTest::newRow("all good") << good << QStringList{} << 1;
-        QTest::newRow("ip part over 255") << with(0, "192.168.147.300") << QStringList{"*Invalid IP address"} << 0;
-        QTest::newRow("broadcast as ip") << with(0, "192.168.147.255") << QStringList{"*Not a usable host address"} << 0;
-        QTest::newRow("mask with holes") << with(1, "255.0.255.0") << QStringList{"*Invalid subnet mask"} << 0;
-        QTest::newRow("garbled dns") << with(3, "8.8.8") << QStringList{"*Invalid DNS server"} << 0;
-        QTest::newRow("two bad fields") << QStringList{"", "255.255.255.0", "x", "8.8.8.8"}
-                                        << QStringList{"*Please enter IP", "*Invalid gateway"} << 0;
+        QTest::newRow("all good") << InputCase{good, {}, 1};
+        QTest::newRow("ip part over 255") << InputCase{with(0, "192.168.147.300"), {"*Invalid IP address"}, 0};
+        QTest::newRow("broadcast as ip") << InputCase{with(0, "192.168.147.255"), {"*Not a usable host address"}, 0};
+        QTest::newRow("mask with holes") << InputCase{with(1, "255.0.255.0"), {"*Invalid subnet mask"}, 0};
+        QTest::newRow("garbled dns") << InputCase{with(3, "8.8.8"), {"*Invalid DNS server"}, 0};
+        QTest::newRow("two bad fields") << InputCase{{"", "255.255.255.0", "x", "8.8.8.8"}, {"*Please enter IP", "*Invalid gateway"}, 0};
         // A gateway elsewhere may be meant: it warns once, and the second press sends.
         QTest::newRow("gateway outside the subnet")
-                << with(2, "192.168.1.1") << QStringList{"*Gateway outside the subnet: press Setting again to send"} << 2;
+                << InputCase{with(2, "192.168.1.1"), {"*Gateway outside the subnet: press Setting again to send"}, 2};
     }
 
     void malformed_input_shows_its_warning_and_sends_nothing()
     {
-        QFETCH(QStringList, texts);
-        QFETCH(QStringList, warnings);
-        QFETCH(int, sentOnPress);
+        QFETCH(InputCase, c);
         msg_broadcast_t record = TestRecords::record("00:1A:2B:3C:00:06");
         record.ipMode = 1;   // a static address: the texts are checked
         know({record});
         DevManager *dialog = openNetConfig(0);
         const char *const edits[] = {"lineEdit_ip", "lineEdit_mask", "lineEdit_gate", "lineEdit_dns"};
         for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(dialog, edits[i])->setText(texts.at(i));
+            child<QLineEdit>(dialog, edits[i])->setText(c.texts.at(i));
         QSignalSpy changes(engine, SIGNAL(sendNetEditMsg()));
         QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
-        QCOMPARE(changes.size(), sentOnPress == 1 ? 1 : 0);
+        QCOMPARE(changes.size(), c.sentOnPress == 1 ? 1 : 0);
         QStringList shown;
         for (const char *name : {"label_worIp", "label_worMask", "label_worGate", "label_worDns"})
             if (child(dialog, name)->isVisible())
                 shown << child<QLabel>(dialog, name)->text();
-        QCOMPARE(shown, warnings);
-        if (sentOnPress != 1) {
+        QCOMPARE(shown, c.warnings);
+        if (c.sentOnPress != 1) {
             QTest::mouseClick(child(dialog, "pushButton_submit"), Qt::LeftButton);
-            QCOMPARE(changes.size(), sentOnPress == 2 ? 1 : 0);
+            QCOMPARE(changes.size(), c.sentOnPress == 2 ? 1 : 0);
         }
-        QCOMPARE(dialog->isVisible(), sentOnPress == 0);
+        QCOMPARE(dialog->isVisible(), c.sentOnPress == 0);
     }
 
     void debug_window_shows_the_lines_raised_while_it_is_open()
@@ -519,53 +524,43 @@ private slots:
     // press by keyboard is tst_widgets' business), else by its widget or menu command.
     void dialog_opens_alone_centred_in_english_moves_and_closes_data()
     {
-        QTest::addColumn<QByteArray>("how");
-        QTest::addColumn<QString>("dialog");
-        QTest::addColumn<QString>("header");   // empty: it stays put
-        QTest::addColumn<QString>("closer");
-        QTest::addColumn<QString>("titleLabel");
-        QTest::addColumn<QString>("title");
+        QTest::addColumn<DialogCase>("c");
         QTest::newRow("network config: Enter on a row")
-                << QByteArray("Enter on row 1") << "DevManager" << "widget_header" << "pushButton_cancle" << "label_9" << "Network config";
-        QTest::newRow("lan reset") << QByteArray("pushButton_moreReset") << "MoreReset" << "widget" << "label_2" << "label" << "LAN device reset";
-        QTest::newRow("debug: Space") << QByteArray("Space on Debug") << "Admin" << "widget_header" << "label_close" << "label" << "Admin mode";
-        QTest::newRow("stream") << QByteArray("widget_main") << "VideoInfo" << "" << "pushButton_cancle" << "" << "";
+                << DialogCase{"Enter on row 1", "DevManager", "widget_header", "pushButton_cancle", "label_9", "Network config"};
+        QTest::newRow("lan reset") << DialogCase{"pushButton_moreReset", "MoreReset", "widget", "label_2", "label", "LAN device reset"};
+        QTest::newRow("debug: Space") << DialogCase{"Space on Debug", "Admin", "widget_header", "label_close", "label", "Admin mode"};
+        QTest::newRow("stream") << DialogCase{"widget_main", "VideoInfo", "", "pushButton_cancle", "", ""};
         // These have no entry in the English catalogue and stay Chinese.
-        QTest::newRow("hardware") << QByteArray("hardware") << "Hardware" << "widget_header" << "label_close" << "label" << "硬件接口";
-        QTest::newRow("disks") << QByteArray("hardDisk") << "HardDisk" << "widget_header" << "label_close" << "label" << "磁盘管理";
+        QTest::newRow("hardware") << DialogCase{"hardware", "Hardware", "widget_header", "label_close", "label", "硬件接口"};
+        QTest::newRow("disks") << DialogCase{"hardDisk", "HardDisk", "widget_header", "label_close", "label", "磁盘管理"};
     }
 
     void dialog_opens_alone_centred_in_english_moves_and_closes()
     {
-        QFETCH(QByteArray, how);
-        QFETCH(QString, dialog);
-        QFETCH(QString, header);
-        QFETCH(QString, closer);
-        QFETCH(QString, titleLabel);
-        QFETCH(QString, title);
+        QFETCH(DialogCase, c);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 3));
-        QPointer<QWidget> first = openDialog(how, dialog);
-        QPointer<QWidget> shown = openDialog(how, dialog);
+        QPointer<QWidget> first = openDialog(c.how, c.dialog);
+        QPointer<QWidget> shown = openDialog(c.how, c.dialog);
         QVERIFY(!first);
-        QCOMPARE(dialogs(dialog).size(), 1);
+        QCOMPARE(dialogs(c.dialog).size(), 1);
         QVERIFY(shown && shown->isVisible());
-        if (how == "Enter on row 1")
+        if (c.how == "Enter on row 1")
             QCOMPARE(devs->getSelected() ? devs->getSelected()->mac() : QString(), sim.mac(1));
         QCOMPARE(shown->pos(), QPoint((window->width() - shown->width()) / 2, (window->height() - shown->height()) / 2));
-        if (!titleLabel.isEmpty())
-            QCOMPARE(child<QLabel>(shown, qPrintable(titleLabel))->text(), title);
-        if (title.isEmpty() || title.at(0).unicode() < 0x2e80) {
+        if (!c.titleLabel.isEmpty())
+            QCOMPARE(child<QLabel>(shown, qPrintable(c.titleLabel))->text(), c.title);
+        if (c.title.isEmpty() || c.title.at(0).unicode() < 0x2e80) {
             const QString unnamed = unnamedControl(shown);
             QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed));
         }
-        if (!header.isEmpty())
-            dragTitleBar(shown, qPrintable(header));
+        if (!c.header.isEmpty())
+            dragTitleBar(shown, qPrintable(c.header));
         // The new dialog has the keyboard focus, so Escape reaches it.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return !shown || !shown->isVisible(); }, 1000));
-        shown = openDialog(how, dialog);
-        QTest::mouseClick(child(shown, qPrintable(closer)), Qt::LeftButton);
+        shown = openDialog(c.how, c.dialog);
+        QTest::mouseClick(child(shown, qPrintable(c.closer)), Qt::LeftButton);
         QVERIFY(!shown || !shown->isVisible());
     }
 
@@ -577,37 +572,30 @@ private slots:
 
     void disk_dialog_shows_size_and_state_and_selects_one_tile_data()
     {
-        QTest::addColumn<int>("megabytes");
-        QTest::addColumn<QString>("sizeText");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QString>("yes");   // inserted, formatted, enough space, mounted, ready
-        QTest::newRow("1024 MB, inserted and formatted") << 1024 << "1024MB" << 0x05 << "11000";
-        QTest::newRow("1025 MB, everything") << 1025 << "1025MB(1.00GB)" << 0x1F << "11111";
-        QTest::newRow("just over 1 TB, space, mounted and ready, higher bits ignored")
-                << 1048577 << "1048577MB(1.00TB)" << 0xFA << "00111";
-        QTest::newRow("negative size, all bits") << -5 << "-5MB" << -1 << "11111";
+        QTest::addColumn<DiskCase>("c");
+        QTest::newRow("1024 MB, inserted and formatted") << DiskCase{1024, "1024MB", 0x05, "11000"};
+        QTest::newRow("1025 MB, everything") << DiskCase{1025, "1025MB(1.00GB)", 0x1F, "11111"};
+        QTest::newRow("just over 1 TB, space, mounted and ready, higher bits ignored") << DiskCase{1048577, "1048577MB(1.00TB)", 0xFA, "00111"};
+        QTest::newRow("negative size, all bits") << DiskCase{-5, "-5MB", -1, "11111"};
     }
 
     void disk_dialog_shows_size_and_state_and_selects_one_tile()
     {
-        QFETCH(int, megabytes);
-        QFETCH(QString, sizeText);
-        QFETCH(int, state);
-        QFETCH(QString, yes);
+        QFETCH(DiskCase, c);
         know({TestRecords::record("00:1A:2B:3C:00:07")});
         window->selectDev(0);   // disks are a device's
         window->clickMenu(QStringLiteral("hardDisk"));
         auto *disk = window->findChild<HardDisk *>();
-        QCOMPARE(disk->getDiskSize(megabytes), sizeText);
-        disk->getDiskType(~state);   // the opposite word first, so that every pair has to turn over
-        disk->getDiskType(state);
+        QCOMPARE(disk->getDiskSize(c.megabytes), c.sizeText);
+        disk->getDiskType(~c.state);   // the opposite word first, so that every pair has to turn over
+        disk->getDiskType(c.state);
         QString shown;
         for (const QByteArray box : {"checkBox_insert", "checkBox_format", "checkBox_space", "checkBox_mount", "checkBox_ready"}) {
             const bool set = child<QCheckBox>(disk, box + "True")->isChecked();
             QVERIFY2(set != child<QCheckBox>(disk, box + "False")->isChecked(), box);
             shown += QLatin1Char(set ? '1' : '0');
         }
-        QCOMPARE(shown, yes);
+        QCOMPARE(shown, c.yes);
         disk->loadDisks(3);
         const QList<HardDiskItem *> tiles = disk->disks();
         QCOMPARE(tiles.size(), 3);
