@@ -15,6 +15,12 @@
 
 Q_DECLARE_METATYPE(uint8_t *)
 
+// The file ffmpeg makes (no arguments: none is made), the decoder's answer, the picture's size (invalid: none) and the problem told.
+struct OpenCase { QStringList ffmpegArgs; QString name; int result; QSize size; QString why; };
+Q_DECLARE_METATYPE(OpenCase)
+struct StallCase { QString peer, then, why; };
+Q_DECLARE_METATYPE(StallCase)
+
 namespace {
 
 // Frame `index` of a test sequence in 4:2:0 with chroma planes of chromaWidth
@@ -174,44 +180,36 @@ private slots:
 
     void opens_what_it_can_draw_data()
     {
-        QTest::addColumn<QStringList>("ffmpegArgs");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QString>("why");
+        QTest::addColumn<OpenCase>("c");
         const QStringList x264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
         const QStringList ffv1{"-frames:v", "3", "-c:v", "ffv1", "-pix_fmt", "yuv420p"};
         const auto src = [](const char *size) { return QStringList{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25").arg(size)}; };
         const QStringList sine{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"};
-        QTest::newRow("h264 640x360") << src("640x360") + QStringList{"-t", "1"} + x264 << "a.mkv" << 0 << QSize(640, 360) << "";
-        QTest::newRow("h265 320x240") << src("320x240") + QStringList{"-t", "1", "-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
-                                                                      "-x265-params", "log-level=error"} << "b.mkv" << 0 << QSize(320, 240) << "";
-        QTest::newRow("3000x2000 is the largest accepted") << src("3000x2000") + QStringList{"-frames:v", "6"} + x264 << "c.mkv" << 0 << QSize(3000, 2000) << "";
-        QTest::newRow("3001 wide is refused") << src("3001x2000") + ffv1 << "d.nut" << int(Video::NotAccepted) << QSize() << "TooLarge: 3001x2000";
-        QTest::newRow("2001 high is refused") << src("3000x2001") + ffv1 << "e.nut" << int(Video::NotAccepted) << QSize() << "TooLarge: 3000x2001";
+        QTest::newRow("h264 640x360") << OpenCase{src("640x360") + QStringList{"-t", "1"} + x264, "a.mkv", 0, {640, 360}, ""};
+        QTest::newRow("h265 320x240") << OpenCase{src("320x240") + QStringList{"-t", "1", "-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+                                                                      "-x265-params", "log-level=error"}, "b.mkv", 0, {320, 240}, ""};
+        QTest::newRow("3000x2000 is the largest accepted") << OpenCase{src("3000x2000") + QStringList{"-frames:v", "6"} + x264, "c.mkv", 0, {3000, 2000}, ""};
+        QTest::newRow("3001 wide is refused") << OpenCase{src("3001x2000") + ffv1, "d.nut", Video::NotAccepted, {}, "TooLarge: 3001x2000"};
+        QTest::newRow("2001 high is refused") << OpenCase{src("3000x2001") + ffv1, "e.nut", Video::NotAccepted, {}, "TooLarge: 3000x2001"};
         QTest::newRow("of two video streams the second is decoded")
-            << src("320x240") + src("160x120") + QStringList{"-map", "0", "-map", "1", "-t", "1"} + x264 << "g.mkv" << 0 << QSize(160, 120) << "";
+            << OpenCase{src("320x240") + src("160x120") + QStringList{"-map", "0", "-map", "1", "-t", "1"} + x264, "g.mkv", 0, {160, 120}, ""};
         QTest::newRow("audio beside video")
-            << src("320x240") + sine + QStringList{"-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264 << "h.mkv" << 0 << QSize(320, 240) << "";
-        QTest::newRow("audio only has no video stream") << sine + QStringList{"-t", "1", "-c:a", "aac"} << "i.mkv" << int(Video::NoVideoStream) << QSize()
-                                                        << "OpenError: no video";
-        QTest::newRow("missing file") << QStringList() << "missing.mkv" << int(Video::OpenFailed) << QSize()
-                                      << "OpenError: No such file or directory";
-        QTest::newRow("not a media file") << QStringList() << "garbage.bin" << int(Video::OpenFailed) << QSize()
-                                           << "OpenError: Invalid data found when processing input";
-        QTest::newRow("10-bit H.265 is refused") << src("320x240") + QStringList{"-frames:v", "3", "-c:v", "libx265", "-pix_fmt", "yuv420p10le",
-                                                                            "-x265-params", "log-level=error"}
-                                                 << "j.mkv" << int(Video::NotAccepted) << QSize() << "Unsupported: 10-bit H.265";
+            << OpenCase{src("320x240") + sine + QStringList{"-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264, "h.mkv", 0, {320, 240}, ""};
+        QTest::newRow("audio only has no video stream")
+            << OpenCase{sine + QStringList{"-t", "1", "-c:a", "aac"}, "i.mkv", Video::NoVideoStream, {}, "OpenError: no video"};
+        QTest::newRow("missing file") << OpenCase{{}, "missing.mkv", Video::OpenFailed, {}, "OpenError: No such file or directory"};
+        QTest::newRow("not a media file") << OpenCase{{}, "garbage.bin", Video::OpenFailed, {}, "OpenError: Invalid data found when processing input"};
+        QTest::newRow("10-bit H.265 is refused")
+            << OpenCase{src("320x240") + QStringList{"-frames:v", "3", "-c:v", "libx265", "-pix_fmt", "yuv420p10le", "-x265-params", "log-level=error"},
+                        "j.mkv", Video::NotAccepted, {}, "Unsupported: 10-bit H.265"};
     }
 
     void opens_what_it_can_draw()
     {
-        QFETCH(QStringList, ffmpegArgs);
-        QFETCH(QString, name);
-        QFETCH(int, result);
-        QFETCH(QSize, size);
-        QFETCH(QString, why);
-        QString path = ffmpegArgs.isEmpty() ? dir.filePath(name) : make(name, ffmpegArgs);
+        QFETCH(OpenCase, c);
+        const QString &name = c.name;
+        const QSize &size = c.size;
+        QString path = c.ffmpegArgs.isEmpty() ? dir.filePath(name) : make(name, c.ffmpegArgs);
         QVERIFY(!path.isEmpty());
         QFile garbage(path);
         QVERIFY(name != "garbage.bin" || (garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray("\x13\x8a\x01\xf7").repeated(2048))));
@@ -220,8 +218,8 @@ private slots:
         QSignalSpy problemSpy(video, &Video::streamProblemMsg);
         video->open(path);
         QTRY_COMPARE_WITH_TIMEOUT(tap.inits.size(), 1, 10000);
-        QCOMPARE(tap.inits.first(), result);
-        QCOMPARE(problems(problemSpy), why.isEmpty() ? QStringList() : QStringList{why});
+        QCOMPARE(tap.inits.first(), c.result);
+        QCOMPARE(problems(problemSpy), c.why.isEmpty() ? QStringList() : QStringList{c.why});
         if (size.isValid()) {
             QTRY_VERIFY_WITH_TIMEOUT(!frameSpy.isEmpty(), 10000);
             QCOMPARE(frameSpy.first().at(1).toInt(), size.width());
@@ -297,21 +295,20 @@ private slots:
 
     void a_stream_that_never_starts_or_stalls_data()
     {
-        QTest::addColumn<QString>("peer");   // none, silent, or the first half of six seconds, then silence
-        QTest::addColumn<QString>("then");   // wait for the problem, close, or let the peer send the rest
-        QTest::addColumn<QString>("why");
-        QTest::newRow("nothing listens") << "none" << "wait" << "Refused: ";
-        QTest::newRow("accepted and never answered") << "silent" << "wait" << "NoAnswer: ";
-        QTest::newRow("close while the open is never answered") << "silent" << "close" << "";
-        QTest::newRow("close while a read is stalled") << "half" << "close" << "";
-        QTest::newRow("a read is cut after 2 s and reading resumes") << "half" << "release" << "Stopped: ";
+        // The peer: none, silent, or the first half of six seconds, then silence; then: wait for the
+        // problem, close, or let the peer send the rest; and the problem told.
+        QTest::addColumn<StallCase>("c");
+        QTest::newRow("nothing listens") << StallCase{"none", "wait", "Refused: "};
+        QTest::newRow("accepted and never answered") << StallCase{"silent", "wait", "NoAnswer: "};
+        QTest::newRow("close while the open is never answered") << StallCase{"silent", "close", ""};
+        QTest::newRow("close while a read is stalled") << StallCase{"half", "close", ""};
+        QTest::newRow("a read is cut after 2 s and reading resumes") << StallCase{"half", "release", "Stopped: "};
     }
 
     void a_stream_that_never_starts_or_stalls()
     {
-        QFETCH(QString, peer);
-        QFETCH(QString, then);
-        QFETCH(QString, why);
+        QFETCH(StallCase, c);
+        const QString &peer = c.peer, &then = c.then, &why = c.why;
         StallingServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));   // accepts and never answers until data is set
         const quint16 port = server.serverPort();
