@@ -13,8 +13,15 @@
 #include "ui/devlist.h"
 #include "ui/treeview.h"
 
-Q_DECLARE_METATYPE(Qt::MouseButton)
-Q_DECLARE_METATYPE(Qt::SortOrder)
+// The button, the row pressed (-1: below the last row) and the signals raised.
+struct PressCase { Qt::MouseButton button; int row; QStringList raised; };
+Q_DECLARE_METATYPE(PressCase)
+// The column sorted, in which order, and the devices top to bottom.
+struct SortCase { int column; Qt::SortOrder order; QList<int> devices; };
+Q_DECLARE_METATYPE(SortCase)
+// The filter typed, the macs left and the counts shown.
+struct FilterCase { QString filter; QStringList macs; QString counts; };
+Q_DECLARE_METATYPE(FilterCase)
 
 class TestDevList : public QObject
 {
@@ -116,49 +123,42 @@ private slots:
 
     void presses_raise_signals_in_order_data()
     {
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<int>("row");   // -1: below the last row
-        QTest::addColumn<QStringList>("raised");
-        QTest::newRow("left press on row 1") << Qt::LeftButton << 1 << QStringList{"click", "select 1"};
-        QTest::newRow("left press below the rows") << Qt::LeftButton << -1 << QStringList{"click"};
-        QTest::newRow("right press on row 2") << Qt::RightButton << 2 << QStringList{"select 2", "menu"};
-        QTest::newRow("right press below the rows") << Qt::RightButton << -1 << QStringList{"menu"};
+        QTest::addColumn<PressCase>("c");
+        QTest::newRow("left press on row 1") << PressCase{Qt::LeftButton, 1, {"click", "select 1"}};
+        QTest::newRow("left press below the rows") << PressCase{Qt::LeftButton, -1, {"click"}};
+        QTest::newRow("right press on row 2") << PressCase{Qt::RightButton, 2, {"select 2", "menu"}};
+        QTest::newRow("right press below the rows") << PressCase{Qt::RightButton, -1, {"menu"}};
     }
 
     void presses_raise_signals_in_order()
     {
-        QFETCH(Qt::MouseButton, button);
-        QFETCH(int, row);
-        QFETCH(QStringList, raised);
+        QFETCH(PressCase, c);
         for (int n = 1; n <= 3; ++n)
             answer(n);
-        const QPoint point = row >= 0 ? inWindow(row) : view()->viewport()->mapTo(list, QPoint(100, 300));
+        const QPoint point = c.row >= 0 ? inWindow(c.row) : view()->viewport()->mapTo(list, QPoint(100, 300));
         QStringList got;   // the menu's place is checked in the main window
         connect(list, &DevList::clickTreeViewMsg, this, [&] { got << "click"; });
         connect(list, &DevList::selectRowMsg, this, [&](int r) { got << QStringLiteral("select %1").arg(r); });
         connect(list, &DevList::openMenuMsg, this, [&] { got << "menu"; });
-        QTest::mouseClick(list->windowHandle(), button, {}, point);
+        QTest::mouseClick(list->windowHandle(), c.button, {}, point);
         disconnect(list, nullptr, this, nullptr);
-        QCOMPARE(got, raised);
+        QCOMPARE(got, c.raised);
     }
 
     void header_click_sorts_as_a_person_reads_data()
     {
-        QTest::addColumn<int>("sortColumn");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QList<int>>("devices");   // top to bottom
+        QTest::addColumn<SortCase>("c");
         // Device 1 at .10 with V2.3.10, device 2 at .9 with V10.0.1 and offline, device 3 at .100 with V2.3.9.
-        QTest::newRow("address: .9, .10, .100") << 1 << Qt::AscendingOrder << QList<int>{2, 1, 3};
-        QTest::newRow("version: 2.3.9, 2.3.10, 10.0.1") << 4 << Qt::AscendingOrder << QList<int>{3, 1, 2};
-        QTest::newRow("online first, then in registry order") << 5 << Qt::AscendingOrder << QList<int>{1, 3, 2};
-        QTest::newRow("name: the registry order") << 0 << Qt::DescendingOrder << QList<int>{3, 2, 1};
+        QTest::newRow("address: .9, .10, .100") << SortCase{1, Qt::AscendingOrder, {2, 1, 3}};
+        QTest::newRow("version: 2.3.9, 2.3.10, 10.0.1") << SortCase{4, Qt::AscendingOrder, {3, 1, 2}};
+        QTest::newRow("online first, then in registry order") << SortCase{5, Qt::AscendingOrder, {1, 3, 2}};
+        QTest::newRow("name: the registry order") << SortCase{0, Qt::DescendingOrder, {3, 2, 1}};
     }
 
     void header_click_sorts_as_a_person_reads()
     {
-        QFETCH(int, sortColumn);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(QList<int>, devices);
+        QFETCH(SortCase, c);
+        const QList<int> &devices = c.devices;
         answer(1, 10, "V2.3.10");
         answer(2, 9, "V10.0.1");
         answer(3, 100, "V2.3.9");
@@ -166,11 +166,10 @@ private slots:
         devs->updateOnline();
         answer(1, 10, "V2.3.10");
         answer(3, 100, "V2.3.9");
-        QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {},
-                          QPoint(view()->header()->sectionViewportPosition(sortColumn) + 20, 5));
-        if (view()->header()->sortIndicatorOrder() != order)
-            QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {},
-                              QPoint(view()->header()->sectionViewportPosition(sortColumn) + 20, 5));
+        const QPoint header(view()->header()->sectionViewportPosition(c.column) + 20, 5);
+        QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {}, header);
+        if (view()->header()->sortIndicatorOrder() != c.order)
+            QTest::mouseClick(view()->header()->viewport(), Qt::LeftButton, {}, header);
         QStringList expected;
         for (int device : devices)
             expected << mac(device);
@@ -192,25 +191,21 @@ private slots:
 
     void filter_keeps_matching_rows_and_counts_them_data()
     {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("macs");
-        QTest::addColumn<QString>("counts");
-        QTest::newRow("part of a mac") << "44:1" << QStringList{mac(10), mac(11), mac(12)} << "3/12台设备，2/11台在线";
-        QTest::newRow("version, any case") << "v2.3.1" << QStringList{mac(1), mac(10), mac(11), mac(12)} << "4/12台设备，3/11台在线";
-        QTest::newRow("source address") << "147.13:" << QStringList{mac(3)} << "1/12台设备，1/11台在线";
-        QTest::newRow("address") << ".147.40" << QStringList{mac(10)} << "1/12台设备，0/11台在线";
-        QTest::newRow("none") << "zz" << QStringList{} << "0/12台设备，0/11台在线";
+        QTest::addColumn<FilterCase>("c");
+        QTest::newRow("part of a mac") << FilterCase{"44:1", {mac(10), mac(11), mac(12)}, "3/12台设备，2/11台在线"};
+        QTest::newRow("version, any case") << FilterCase{"v2.3.1", {mac(1), mac(10), mac(11), mac(12)}, "4/12台设备，3/11台在线"};
+        QTest::newRow("source address") << FilterCase{"147.13:", {mac(3)}, "1/12台设备，1/11台在线"};
+        QTest::newRow("address") << FilterCase{".147.40", {mac(10)}, "1/12台设备，0/11台在线"};
+        QTest::newRow("none") << FilterCase{"zz", {}, "0/12台设备，0/11台在线"};
         QStringList all;
         for (int n = 1; n <= 12; ++n)
             all << mac(n);
-        QTest::newRow("only spaces: all") << " " << all << "12台设备，11台在线";
+        QTest::newRow("only spaces: all") << FilterCase{" ", all, "12台设备，11台在线"};
     }
 
     void filter_keeps_matching_rows_and_counts_them()
     {
-        QFETCH(QString, filter);
-        QFETCH(QStringList, macs);
-        QFETCH(QString, counts);
+        QFETCH(FilterCase, c);
         QSignalSpy shown(list, SIGNAL(countsMsg(QString)));
         for (int n = 1; n <= 12; ++n)
             answer(n);
@@ -220,9 +215,9 @@ private slots:
             if (n != 10)
                 answer(n);
         }
-        QTest::keyClicks(list->findChild<QLineEdit *>(QStringLiteral("lineEdit_filter")), filter);
-        QCOMPARE(column(3), macs);
-        QTRY_COMPARE(shown.isEmpty() ? QString() : shown.last().at(0).toString(), counts);
+        QTest::keyClicks(list->findChild<QLineEdit *>(QStringLiteral("lineEdit_filter")), c.filter);
+        QCOMPARE(column(3), c.macs);
+        QTRY_COMPARE(shown.isEmpty() ? QString() : shown.last().at(0).toString(), c.counts);
     }
 
     void ctrl_c_copies_the_selected_rows_as_shown()
