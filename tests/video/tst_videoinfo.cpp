@@ -19,6 +19,13 @@
 // streams (rtspsim) at the addresses in their records, the tool opens them from
 // the operation menu, decodes them, says why there is no picture, switches
 // their encoding and plays the restarted device's stream again.
+// The menu entry, devsim's arguments, and the picture's size or why there is no picture.
+struct StreamCase { QString entry; QStringList devsimArgs; QString shown; };
+Q_DECLARE_METATYPE(StreamCase)
+// devsim's arguments, whether H.265 is chosen, the answer shown, and whether the dialog closes while the device restarts.
+struct SwitchCase { QStringList devsimArgs; bool to265; QString shown; bool closeWhileReconnecting; };
+Q_DECLARE_METATYPE(SwitchCase)
+
 class TestVideoInfo : public QObject
 {
     Q_OBJECT
@@ -89,27 +96,23 @@ private slots:
 
     void stream_opens_from_the_menu_or_says_why_there_is_no_picture_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QStringList>("devsimArgs");
-        QTest::addColumn<QString>("shown");   // the picture's size, or why there is no picture
-        QTest::newRow("main") << "widget_main" << QStringList{"--streams"} << "1920x1080";
-        QTest::newRow("sub") << "widget_sub" << QStringList{"--streams"} << "640x360";
+        QTest::addColumn<StreamCase>("c");
+        QTest::newRow("main") << StreamCase{"widget_main", {"--streams"}, "1920x1080"};
+        QTest::newRow("sub") << StreamCase{"widget_sub", {"--streams"}, "640x360"};
         // Device host 1's own address, where nothing listens on 554.
-        QTest::newRow("refused") << "widget_main" << QStringList{"--first-ip", "192.168.147.11"} << "No stream: connection refused";
+        QTest::newRow("refused") << StreamCase{"widget_main", {"--first-ip", "192.168.147.11"}, "No stream: connection refused"};
         // An address no host of the lab has taken (streaming rows add theirs): nobody answers ARP.
-        QTest::newRow("unreachable") << "widget_main" << QStringList{"--first-ip", "192.168.147.90"}
-                                     << "No stream: the device does not answer";
-        QTest::newRow("too large") << "widget_main" << QStringList{"--streams", "--stream-fault", "oversize"}
-                                   << "Picture too large: 3200x1800 (at most 3000x2000)";
+        QTest::newRow("unreachable") << StreamCase{"widget_main", {"--first-ip", "192.168.147.90"}, "No stream: the device does not answer"};
+        QTest::newRow("too large")
+            << StreamCase{"widget_main", {"--streams", "--stream-fault", "oversize"}, "Picture too large: 3200x1800 (at most 3000x2000)"};
     }
 
     void stream_opens_from_the_menu_or_says_why_there_is_no_picture()
     {
-        QFETCH(QString, entry);
-        QFETCH(QStringList, devsimArgs);
-        QFETCH(QString, shown);
+        QFETCH(StreamCase, c);
+        const QString &entry = c.entry, &shown = c.shown;
         DevsimProcess sim;
-        QVERIFY(startDevice(sim, devsimArgs));
+        QVERIFY(startDevice(sim, c.devsimArgs));
         const QImage before = window->screen()->grabWindow(window->winId()).toImage();
         openFromMenu(qPrintable(entry));
         QVERIFY(dialog() && dialog()->isVisible());
@@ -140,25 +143,20 @@ private slots:
 
     void encoding_switch_data()
     {
-        QTest::addColumn<QStringList>("devsimArgs");
-        QTest::addColumn<bool>("to265");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<bool>("closeWhileReconnecting");
+        QTest::addColumn<SwitchCase>("c");
         QTest::newRow("to H.265: the device restarts and its picture comes back")
-            << QStringList{"--compress-restart-ms", "1500"} << true << "Setting succeeded, restarting" << false;
+            << SwitchCase{{"--compress-restart-ms", "1500"}, true, "Setting succeeded, restarting", false};
         QTest::newRow("to H.265: closed while the device restarts")
-            << QStringList{"--compress-restart-ms", "30000"} << true << "Setting succeeded, restarting" << true;
-        QTest::newRow("refused") << QStringList{"--compress-answer", "0"} << false << "Setting failed" << false;
+            << SwitchCase{{"--compress-restart-ms", "30000"}, true, "Setting succeeded, restarting", true};
+        QTest::newRow("refused") << SwitchCase{{"--compress-answer", "0"}, false, "Setting failed", false};
     }
 
     void encoding_switch()
     {
-        QFETCH(QStringList, devsimArgs);
-        QFETCH(bool, to265);
-        QFETCH(QString, shown);
-        QFETCH(bool, closeWhileReconnecting);
+        QFETCH(SwitchCase, c);
+        const bool to265 = c.to265;
         DevsimProcess sim;
-        QVERIFY(startDevice(sim, QStringList{"--streams"} + devsimArgs));
+        QVERIFY(startDevice(sim, QStringList{"--streams"} + c.devsimArgs));
         openFromMenu("widget_main");
         QTRY_COMPARE_WITH_TIMEOUT(text("label_videoSize"), QStringLiteral("1920x1080"), 10000);
         if (to265)
@@ -169,13 +167,13 @@ private slots:
         // The request's bytes are pinned in tst_engine; here the dialog's choice: h264 = 0 or 1.
         QCOMPARE(DevsimProcess::hex(sim.received(18154, Wire::CHANGE_COMPRESS_TYPE).first()).at(16 + 209), char(!to265));
         QTRY_VERIFY_WITH_TIMEOUT(child(dialog(), "label_success")->isVisible(), 3000);
-        QCOMPARE(text("label_success"), shown);
+        QCOMPARE(text("label_success"), c.shown);
         if (!to265)
             return;
 
         // The device restarts: the dialog searches for it until it answers, then plays its new stream.
         QCOMPARE(text("label_pictureState"), QStringLiteral("Reconnecting…"));
-        if (closeWhileReconnecting) {
+        if (c.closeWhileReconnecting) {
             const int searches = sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size();
             QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) {
                 return sim.received(Wire::SearchPort, Wire::SEARCH_DEVICE).size() > searches;

@@ -95,30 +95,28 @@ private slots:
 
     void draws_the_specified_colours_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
+        QTest::addColumn<QSize>("size");
         QTest::addColumn<QVector<Bar>>("colours");
         const QVector<Bar> primaries{{235, 128, 128}, {81, 90, 240}, {145, 54, 34}, {41, 240, 110}};
         const QVector<Bar> mixed{{120, 60, 200}, {200, 200, 60}, {60, 128, 128}};
-        QTest::newRow("white red green blue 64x32") << 64 << 32 << primaries;
-        QTest::newRow("grey ramp 1920x1080") << 1920 << 1080 << QVector<Bar>{{16, 128, 128}, {80, 128, 128}, {160, 128, 128}, {240, 128, 128}};
+        QTest::newRow("white red green blue 64x32") << QSize(64, 32) << primaries;
+        QTest::newRow("grey ramp 1920x1080") << QSize(1920, 1080) << QVector<Bar>{{16, 128, 128}, {80, 128, 128}, {160, 128, 128}, {240, 128, 128}};
         // Chroma rows of 15 bytes: read with the default 4-byte row alignment
         // every row would start one byte further right and the bars would slant.
-        QTest::newRow("chroma 15 wide: 30x20") << 30 << 20 << mixed;
-        QTest::newRow("30x20 again, the same buffer rewritten") << 30 << 20 << primaries.mid(0, 2);
-        QTest::newRow("chroma 3 wide: 6x40") << 6 << 40 << QVector<Bar>{{120, 60, 200}, {200, 200, 60}, {60, 160, 90}};
+        QTest::newRow("chroma 15 wide: 30x20") << QSize(30, 20) << mixed;
+        QTest::newRow("30x20 again, the same buffer rewritten") << QSize(30, 20) << primaries.mid(0, 2);
+        QTest::newRow("chroma 3 wide: 6x40") << QSize(6, 40) << QVector<Bar>{{120, 60, 200}, {200, 200, 60}, {60, 160, 90}};
     }
 
     void draws_the_specified_colours()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
+        QFETCH(QSize, size);
         QFETCH(QVector<Bar>, colours);
-        const QByteArray next = bars(width, height, colours);
+        const QByteArray next = bars(size.width(), size.height(), colours);
         if (frame.size() != next.size())
             frame = QByteArray(next.size(), '\0');
         std::copy(next.cbegin(), next.cend(), frame.begin());   // in place when the size stays
-        view->loadFrame(reinterpret_cast<uint8_t *>(frame.data()), width, height);
+        view->loadFrame(reinterpret_cast<uint8_t *>(frame.data()), size.width(), size.height());
         checkBars(colours);
     }
 };
