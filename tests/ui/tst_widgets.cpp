@@ -29,6 +29,18 @@
 
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
+// The widget, the gesture (left, right, press action, or a key sequence) and how many presses it reports.
+struct ClickCase { QString widget, gesture; int reports; };
+Q_DECLARE_METATYPE(ClickCase)
+// The menu entry, the button pressed on it, the commands raised and the entry's text.
+struct EntryCase { QString entry; Qt::MouseButton button; QStringList raised; QString text; };
+Q_DECLARE_METATYPE(EntryCase)
+struct NetCase { QString address, mask; bool isNetmask, isHost; };
+Q_DECLARE_METATYPE(NetCase)
+// The text encoded, the text read back, and the modules across the symbol: 25 for version 2.
+struct QrCase { QString text, read; int modules; };
+Q_DECLARE_METATYPE(QrCase)
+
 namespace {
 
 using Factory = std::function<QWidget *(QWidget *)>;
@@ -120,26 +132,23 @@ private slots:
     // for the label-buttons, which take the keyboard focus and press like buttons.
     void only_a_left_click_or_a_button_key_is_reported_data()
     {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<QString>("gesture");   // left, right, press action, or a key sequence
-        QTest::addColumn<int>("reports");
+        QTest::addColumn<ClickCase>("c");
         for (const char *widget : {"Btn", "Background", "PswBtn", "NetTabBtn", "HardDiskItem"}) {
-            QTest::addRow("%s left", widget) << widget << "left" << 1;
-            QTest::addRow("%s right", widget) << widget << "right" << 0;
+            QTest::addRow("%s left", widget) << ClickCase{widget, "left", 1};
+            QTest::addRow("%s right", widget) << ClickCase{widget, "right", 0};
         }
         for (const char *widget : LabelButtons)
             for (const char *gesture : {"Return", "Space", "press action"})
-                QTest::addRow("%s %s", widget, gesture) << widget << gesture << 1;
-        QTest::newRow("Btn keypad Enter") << "Btn" << "Num+Enter" << 1;
-        QTest::newRow("Btn A") << "Btn" << "A" << 0;
-        QTest::newRow("Btn Ctrl+Return") << "Btn" << "Ctrl+Return" << 0;
+                QTest::addRow("%s %s", widget, gesture) << ClickCase{widget, gesture, 1};
+        QTest::newRow("Btn keypad Enter") << ClickCase{"Btn", "Num+Enter", 1};
+        QTest::newRow("Btn A") << ClickCase{"Btn", "A", 0};
+        QTest::newRow("Btn Ctrl+Return") << ClickCase{"Btn", "Ctrl+Return", 0};
     }
 
     void only_a_left_click_or_a_button_key_is_reported()
     {
-        QFETCH(QString, widget);
-        QFETCH(QString, gesture);
-        QFETCH(int, reports);
+        QFETCH(ClickCase, c);
+        const QString &widget = c.widget, &gesture = c.gesture;
         QWidget *made = kinds().value(widget).make(window);
         made->setGeometry(50, 50, 160, 30);
         showWindow();
@@ -155,7 +164,7 @@ private slots:
             const int key = QKeySequence(gesture)[0];
             QTest::keyClick(made, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         }
-        QCOMPARE(spy.size(), reports);
+        QCOMPARE(spy.size(), c.reports);
     }
 
     void focused_label_button_shows_a_focus_mark_data()
@@ -217,26 +226,20 @@ private slots:
 
     void entry_lights_under_the_pointer_and_a_left_press_raises_its_command_and_closes_the_menu_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<QStringList>("raised");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<EntryCase>("c");
         QStringList texts{"升级", "网络配置", "复位", "主码流配置", "子码流配置"};
         for (const char *command : {"update", "config", "reset", "main", "sub"})
-            QTest::newRow(command) << QStringLiteral("widget_%1").arg(command) << Qt::LeftButton << QStringList{command} << texts.takeFirst();
-        QTest::newRow("right on reset") << "widget_reset" << Qt::RightButton << QStringList() << "复位";
+            QTest::newRow(command) << EntryCase{QStringLiteral("widget_%1").arg(command), Qt::LeftButton, {command}, texts.takeFirst()};
+        QTest::newRow("right on reset") << EntryCase{"widget_reset", Qt::RightButton, {}, "复位"};
     }
 
     // Lit under the pointer; pressed on the entry's text, as a user does: the label passes the press on.
     // The entry lies whole inside the panel's border: the lowest was once cut off.
     void entry_lights_under_the_pointer_and_a_left_press_raises_its_command_and_closes_the_menu()
     {
-        QFETCH(QString, entry);
-        QFETCH(Qt::MouseButton, button);
-        QFETCH(QStringList, raised);
-        QFETCH(QString, text);
+        QFETCH(EntryCase, c);
         Menu *menu = shownMenu();
-        auto *item = menu->findChild<MenuItem *>(entry);
+        auto *item = menu->findChild<MenuItem *>(c.entry);
         // It lights up under the pointer, and only it.
         const auto lit = [&] {
             QStringList found;
@@ -247,19 +250,19 @@ private slots:
         };
         QTest::mouseMove(handle(), QPoint(500, 350));   // the pointer comes in over the window first
         QTest::mouseMove(handle(), centreOf(item));
-        QCOMPARE(lit(), QStringList{entry});
+        QCOMPARE(lit(), QStringList{c.entry});
         QTest::mouseMove(handle(), QPoint(500, 350));
         QCOMPARE(lit(), QStringList());
-        QCOMPARE(item->findChild<QLabel *>()->text(), text);
+        QCOMPARE(item->findChild<QLabel *>()->text(), c.text);
         QCOMPARE(item->height(), 28);
         QVERIFY(menu->findChild<QWidget *>(QStringLiteral("widget"))->rect().adjusted(1, 1, -1, -1).contains(item->geometry()));
         QSignalSpy commands(menu, SIGNAL(clickMenuMsg(QString)));
-        click(button, centreOf(item->findChild<QLabel *>()));
+        click(c.button, centreOf(item->findChild<QLabel *>()));
         QStringList got;
         for (const QList<QVariant> &args : qAsConst(commands))
             got << args.at(0).toString();
-        QCOMPARE(got, raised);
-        QCOMPARE(menu->isVisible(), raised.isEmpty());
+        QCOMPARE(got, c.raised);
+        QCOMPARE(menu->isVisible(), c.raised.isEmpty());
     }
 
     // An error line stands out in red and is neither cut nor wrapped; a flood
@@ -329,33 +332,27 @@ private slots:
 
     void netmask_host_and_subnet_rules_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("mask");
-        QTest::addColumn<bool>("isNetmask");
-        QTest::addColumn<bool>("isHost");
-        QTest::newRow("/24 host") << "192.168.147.20" << "255.255.255.0" << true << true;
-        QTest::newRow("/24 subnet address") << "192.168.147.0" << "255.255.255.0" << true << false;
-        QTest::newRow("/24 broadcast") << "192.168.147.255" << "255.255.255.0" << true << false;
-        QTest::newRow("/16 .255 is a host") << "10.1.0.255" << "255.255.0.0" << true << true;
-        QTest::newRow("loopback") << "127.0.0.5" << "255.0.0.0" << true << false;
-        QTest::newRow("multicast") << "224.0.0.5" << "255.255.255.0" << true << false;
-        QTest::newRow("zero network") << "0.1.2.3" << "255.0.0.0" << true << false;
-        QTest::newRow("holes in the mask") << "192.168.1.2" << "255.0.255.0" << false << false;
-        QTest::newRow("mask of ones") << "192.168.1.2" << "255.255.255.255" << false << false;
+        QTest::addColumn<NetCase>("c");   // address, mask, is the mask a netmask, is the address a host in it
+        QTest::newRow("/24 host") << NetCase{"192.168.147.20", "255.255.255.0", true, true};
+        QTest::newRow("/24 subnet address") << NetCase{"192.168.147.0", "255.255.255.0", true, false};
+        QTest::newRow("/24 broadcast") << NetCase{"192.168.147.255", "255.255.255.0", true, false};
+        QTest::newRow("/16 .255 is a host") << NetCase{"10.1.0.255", "255.255.0.0", true, true};
+        QTest::newRow("loopback") << NetCase{"127.0.0.5", "255.0.0.0", true, false};
+        QTest::newRow("multicast") << NetCase{"224.0.0.5", "255.255.255.0", true, false};
+        QTest::newRow("zero network") << NetCase{"0.1.2.3", "255.0.0.0", true, false};
+        QTest::newRow("holes in the mask") << NetCase{"192.168.1.2", "255.0.255.0", false, false};
+        QTest::newRow("mask of ones") << NetCase{"192.168.1.2", "255.255.255.255", false, false};
     }
 
     void netmask_host_and_subnet_rules()
     {
-        QFETCH(QString, address);
-        QFETCH(QString, mask);
-        QFETCH(bool, isNetmask);
-        QFETCH(bool, isHost);
-        const quint32 a = *Ipv4Input::parse(address);
-        const quint32 m = *Ipv4Input::parse(mask);
-        QCOMPARE(Ipv4Input::isNetmask(m), isNetmask);
-        if (!isNetmask)
+        QFETCH(NetCase, c);
+        const quint32 a = *Ipv4Input::parse(c.address);
+        const quint32 m = *Ipv4Input::parse(c.mask);
+        QCOMPARE(Ipv4Input::isNetmask(m), c.isNetmask);
+        if (!c.isNetmask)
             return;
-        QCOMPARE(Ipv4Input::isHostAddress(a, m), isHost);
+        QCOMPARE(Ipv4Input::isHostAddress(a, m), c.isHost);
         // Flipping the lowest host bit stays in the subnet, flipping the lowest network bit leaves it.
         QVERIFY(Ipv4Input::sameSubnet(a, a ^ 1, m));
         QVERIFY(!Ipv4Input::sameSubnet(a, a ^ (~m + 1), m));
@@ -364,26 +361,21 @@ private slots:
     // The device's QR code as a phone reads it off the panel's 130-pixel square.
     void rendered_code_reads_back_in_the_smallest_version_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("read");
-        QTest::addColumn<int>("modules");   // across the symbol: 25 for version 2
-        QTest::newRow("mac") << "00:1A:2B:3C:00:0A" << "00:1A:2B:3C:00:0A" << 25;
-        QTest::newRow("letters folded to upper case") << "00:1a:2b:3c:00:0a" << "00:1A:2B:3C:00:0A" << 25;
+        QTest::addColumn<QrCase>("c");
+        QTest::newRow("mac") << QrCase{"00:1A:2B:3C:00:0A", "00:1A:2B:3C:00:0A", 25};
+        QTest::newRow("letters folded to upper case") << QrCase{"00:1a:2b:3c:00:0a", "00:1A:2B:3C:00:0A", 25};
         const QString longer = QStringLiteral("RTSP://192.168.147.20:554/USCAST/11 V3.2.1.10 00:1A:2B:3C:00:0A 255.255.255.0");
-        QTest::newRow("76 characters need version 3") << longer << longer << 29;
+        QTest::newRow("76 characters need version 3") << QrCase{longer, longer, 29};
     }
 
     void rendered_code_reads_back_in_the_smallest_version()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, read);
-        QFETCH(int, modules);
-        const QImage image = QRCode::render(text, 130);
-        QCOMPARE(image.size(), QSize(130, 130));
-        QCOMPARE(readQRCode(image), read);
-        // Sampling one pixel per module and scaling back gives the same picture
-        // only for that many modules, each a whole block of pixels, without smoothing.
-        const QImage sampled = image.scaled(modules, modules, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        QFETCH(QrCase, c);
+        const QImage image = QRCode::render(c.text, 130);
+        QCOMPARE(readQRCode(image), c.read);
+        // Sampling one pixel per module and scaling back to 130 wide gives the same
+        // 130-pixel square only for that many modules, each a whole block of pixels, without smoothing.
+        const QImage sampled = image.scaled(c.modules, c.modules, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QCOMPARE(sampled.scaledToWidth(130, Qt::FastTransformation), image);
         QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 0));   // finder pattern, no quiet zone
     }
