@@ -55,6 +55,9 @@ Q_DECLARE_METATYPE(DiskCase)
 // The ip, mask, gateway and dns typed, the warnings shown, and the press that sends (0: never).
 struct InputCase { QStringList texts, warnings; int sentOnPress; };
 Q_DECLARE_METATYPE(InputCase)
+// The menu entry, what it leaves on the clipboard and the page it opens.
+struct CopyCase { QString entry, clipboard, opened; };
+Q_DECLARE_METATYPE(CopyCase)
 
 class TestMainWindow : public QObject
 {
@@ -160,29 +163,25 @@ private slots:
 
     void menu_copies_an_address_or_opens_the_web_page_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QString>("opened");
-        QTest::newRow("copy ip") << "widget_copyIp" << "192.168.147.21" << "";
-        QTest::newRow("copy mac") << "widget_copyMac" << "00:1A:2B:3C:00:01" << "";
-        QTest::newRow("web page") << "widget_openWeb" << "" << "http://192.168.147.21/";
+        QTest::addColumn<CopyCase>("c");
+        QTest::newRow("copy ip") << CopyCase{"widget_copyIp", "192.168.147.21", ""};
+        QTest::newRow("copy mac") << CopyCase{"widget_copyMac", "00:1A:2B:3C:00:01", ""};
+        QTest::newRow("web page") << CopyCase{"widget_openWeb", "", "http://192.168.147.21/"};
     }
 
     void menu_copies_an_address_or_opens_the_web_page()
     {
-        QFETCH(QString, entry);
-        QFETCH(QString, clipboard);
-        QFETCH(QString, opened);
+        QFETCH(CopyCase, c);
         DevsimProcess sim;
         QVERIFY(ui.fillList(sim, 2));
         QGuiApplication::clipboard()->clear();
         openedUrls.clear();
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "urlOpened");
         ui.rightClickRow(1);
-        ui.chooseMenuEntry(qPrintable(entry));
+        ui.chooseMenuEntry(qPrintable(c.entry));
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
-        QCOMPARE(openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(QGuiApplication::clipboard()->text(), c.clipboard);
+        QCOMPARE(openedUrls, c.opened.isEmpty() ? QStringList() : QStringList{c.opened});
     }
 
     void clean_list_refills_the_list_in_english_and_auto_search_starts_and_stops()
@@ -197,13 +196,11 @@ private slots:
         QCOMPARE(cell(1, 5), QStringLiteral("Online"));
         QCOMPARE(ui.child<QPushButton>("pushButton_clean")->text(), QStringLiteral("Clean List"));
         QTRY_COMPARE(ui.child<QLabel>("label_count")->text(), QStringLiteral("2 devices, 2 online"));
-        auto *button = ui.child<QPushButton>("pushButton_auto");
-        ui.click("pushButton_auto");
-        QVERIFY(engine->isAutoSearch());
-        QCOMPARE(button->text(), QStringLiteral("Stop search"));
-        ui.click("pushButton_auto");
-        QVERIFY(!engine->isAutoSearch());
-        QCOMPARE(button->text(), QStringLiteral("Auto search"));
+        for (const QString &shown : {QStringLiteral("Stop search"), QStringLiteral("Auto search")}) {
+            ui.click("pushButton_auto");
+            QCOMPARE(engine->isAutoSearch(), shown == QLatin1String("Stop search"));
+            QCOMPARE(ui.child<QPushButton>("pushButton_auto")->text(), shown);
+        }
     }
 
     // Which devices get which address is the plan's; here the form must show it and reach them.
