@@ -183,25 +183,28 @@ private slots:
         QTest::addColumn<OpenCase>("c");
         const QStringList x264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
         const QStringList ffv1{"-frames:v", "3", "-c:v", "ffv1", "-pix_fmt", "yuv420p"};
+        const QStringList x265{"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"};
         const auto src = [](const char *size) { return QStringList{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25").arg(size)}; };
         const QStringList sine{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"};
+        const QStringList both{"-map", "0", "-map", "1", "-t", "1"};   // one second of each input
         QTest::newRow("h264 640x360") << OpenCase{src("640x360") + QStringList{"-t", "1"} + x264, "a.mkv", 0, {640, 360}, ""};
-        QTest::newRow("h265 320x240") << OpenCase{src("320x240") + QStringList{"-t", "1", "-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
-                                                                      "-x265-params", "log-level=error"}, "b.mkv", 0, {320, 240}, ""};
-        QTest::newRow("3000x2000 is the largest accepted") << OpenCase{src("3000x2000") + QStringList{"-frames:v", "6"} + x264, "c.mkv", 0, {3000, 2000}, ""};
+        QTest::newRow("h265 320x240") << OpenCase{src("320x240") + QStringList{"-t", "1", "-pix_fmt", "yuv420p"} + x265, "b.mkv", 0, {320, 240}, ""};
+        QTest::newRow("3000x2000 is the largest accepted")
+            << OpenCase{src("3000x2000") + QStringList{"-frames:v", "6"} + x264, "c.mkv", 0, {3000, 2000}, ""};
         QTest::newRow("3001 wide is refused") << OpenCase{src("3001x2000") + ffv1, "d.nut", Video::NotAccepted, {}, "TooLarge: 3001x2000"};
         QTest::newRow("2001 high is refused") << OpenCase{src("3000x2001") + ffv1, "e.nut", Video::NotAccepted, {}, "TooLarge: 3000x2001"};
         QTest::newRow("of two video streams the second is decoded")
-            << OpenCase{src("320x240") + src("160x120") + QStringList{"-map", "0", "-map", "1", "-t", "1"} + x264, "g.mkv", 0, {160, 120}, ""};
+            << OpenCase{src("320x240") + src("160x120") + both + x264, "g.mkv", 0, {160, 120}, ""};
         QTest::newRow("audio beside video")
-            << OpenCase{src("320x240") + sine + QStringList{"-map", "0", "-map", "1", "-t", "1", "-c:a", "aac"} + x264, "h.mkv", 0, {320, 240}, ""};
+            << OpenCase{src("320x240") + sine + both + QStringList{"-c:a", "aac"} + x264, "h.mkv", 0, {320, 240}, ""};
         QTest::newRow("audio only has no video stream")
             << OpenCase{sine + QStringList{"-t", "1", "-c:a", "aac"}, "i.mkv", Video::NoVideoStream, {}, "OpenError: no video"};
         QTest::newRow("missing file") << OpenCase{{}, "missing.mkv", Video::OpenFailed, {}, "OpenError: No such file or directory"};
-        QTest::newRow("not a media file") << OpenCase{{}, "garbage.bin", Video::OpenFailed, {}, "OpenError: Invalid data found when processing input"};
+        QTest::newRow("not a media file")
+            << OpenCase{{}, "garbage.bin", Video::OpenFailed, {}, "OpenError: Invalid data found when processing input"};
         QTest::newRow("10-bit H.265 is refused")
-            << OpenCase{src("320x240") + QStringList{"-frames:v", "3", "-c:v", "libx265", "-pix_fmt", "yuv420p10le", "-x265-params", "log-level=error"},
-                        "j.mkv", Video::NotAccepted, {}, "Unsupported: 10-bit H.265"};
+            << OpenCase{src("320x240") + QStringList{"-frames:v", "3", "-pix_fmt", "yuv420p10le"} + x265, "j.mkv", Video::NotAccepted, {},
+                        "Unsupported: 10-bit H.265"};
     }
 
     void opens_what_it_can_draw()
