@@ -7,8 +7,10 @@
 // stock laptop's socket buffer limit (net.core.rmem_max 212992, which
 // bench/run.sh sets for that run and restores after); busy, the GUI thread
 // held for 200 ms right after the search, as when a dialog is being built.
-// Answers lost in the burst (lost in burst) bring the engine's own repeats of
-// the search; missing: devices still not listed after them.
+// Answers lost in the burst (lost in burst; engine saw: what the reader
+// learnt of it) bring the engine's own repeats of the search (repeats);
+// missing: devices still not listed after them. The time to the last row
+// counts from devsim's last answer to the first search, repeats included.
 //
 // It opens the protocol engine and broadcasts, so it runs only inside the lab:
 //   tests/lab/lab.sh run -- build/bench/bench_discovery [--case C] [--reply R] [N...]

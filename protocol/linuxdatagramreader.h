@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
-
 #include "protocol/datagramreader.h"
 
 class QThread;
@@ -25,7 +23,7 @@ private:
     int drain(int port, char *buffers);
 
     int m_descriptors[2] = {-1, -1};   // broadcast, private
-    quint32 m_kernelDrops[2] = {0, 0}; // the drop count each socket reported last; the thread's own
+    quint32 m_kernelDrops[2] = {0, 0}; // each socket's drop count when last asked; the thread's alone
     int m_wake = -1;                   // eventfd that ends the thread's wait
     QThread *m_thread = nullptr;
 };
