@@ -10,19 +10,12 @@ set -uo pipefail
 searcher=@SEARCHER@
 devsim=@DEVSIM@
 tools=@TOOLS@
-. "$tools/private-xvfb.sh"
+. "$tools/background.sh"
 seconds=${IDLE_SECONDS:-20}
 [ -n "${LAB_SCRIPT:-}" ] || { echo "bench_idle: run me inside the lab (make bench)" >&2; exit 2; }
 
 work=$(mktemp -d)
-pids=()
-finish() {
-    local pid
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
+trap 'end_background; rm -rf "$work"' EXIT
 
 "$LAB_SCRIPT" device 1 -- "$devsim" --count 12 --log "$work/devsim.log" </dev/null &
 pids+=($!)

@@ -10,7 +10,7 @@ set -uo pipefail
 
 here=$(dirname "$(readlink -f "$0")")
 lab="$here/../tests/lab/lab.sh"
-. "$here/private-xvfb.sh"
+. "$here/background.sh"
 
 if [ "${1:-}" != "--inside" ]; then
     [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
@@ -25,14 +25,7 @@ fi
 # From here on we are in the tool host of the lab.
 build=$2
 demo="$build/demo"
-pids=()
-stop_all() {
-    local pid
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    pids=()
-}
-trap stop_all EXIT
+trap end_background EXIT
 
 # Every device also serves its main and sub stream, so "Main Stream" shows a live picture.
 "$LAB_SCRIPT" device 1 -- "$build/tools/devsim/devsim" --count 12 --streams --log "$demo/devsim.log" </dev/null &

@@ -10,15 +10,9 @@ if [ -z "${WAYLAND_DRAG_XVFB:-}" ]; then   # this script again, on a private Xvf
     export WAYLAND_DRAG_XVFB=1
     exec xvfb-run -a -s "-screen 0 1400x900x24 -nolisten tcp" "$0" "$@"
 fi
+. "$(dirname "$(readlink -f "$0")")/../../tools/background.sh"
 work=$(mktemp -d)
-pids=()
-finish() {
-    local pid
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
+trap 'end_background; rm -rf "$work"' EXIT
 
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
