@@ -324,9 +324,9 @@ void Searcher::openUpdate()
     if (!openUpdateDialog())
         return;
     // Several rows picked with Ctrl or Shift: those devices, as one run.
-    const QList<int> rows = devList->selectedDevRows();
+    const QList<int> rows = pickedRows();
     QList<Dev *> picked;
-    if (rows.size() < 2) {
+    if (rows.isEmpty()) {
         if (Dev *dev = devs->getSelected())
             picked << dev;
     } else {
@@ -336,6 +336,13 @@ void Searcher::openUpdate()
                 picked << dev;
     }
     run->startUpdate(ui->lineEdit_fileAddress->text(), picked);
+}
+
+QList<int> Searcher::pickedRows() const
+{
+    // One row selected is only the current row; several are the installer's choice.
+    const QList<int> rows = devList->selectedDevRows();
+    return rows.size() < 2 ? QList<int>() : rows;
 }
 
 void Searcher::openQRCode()
@@ -505,10 +512,7 @@ void Searcher::allSetIp()
 {
     const LocalAddress presented = engine->localAddress();
     const AddressRange offered = lastRange.value_or(AddressRange::defaultsFor(presented.address, LocalIp::prefixLength(presented)));
-    // One row picked is only the current row; several are the installer's choice.
-    QList<int> picked = devList->selectedDevRows();
-    if (picked.size() < 2)
-        picked.clear();
+    const QList<int> picked = pickedRows();
     const auto plan = [this, picked](const AddressRange &range) {
         return range.plan(devs->getDevList(), picked, engine->getLocalIp());
     };

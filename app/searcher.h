@@ -127,6 +127,8 @@ private:
     static Searcher *s_instance;
     static QTranslator *s_translator;
 
+    // The rows picked with Ctrl or Shift; none when only the current row is selected.
+    QList<int> pickedRows() const;
     // Opens the update dialog over the window; false, with the reason shown in
     // it, when the package cannot be sent.
     bool openUpdateDialog();
