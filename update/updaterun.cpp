@@ -232,6 +232,11 @@ void UpdateRun::wake()
     rearm();
 }
 
+int UpdateRun::silenceAllowed(const RunDevice &device) const
+{
+    return device.state == RunDevice::Installing ? installTimeoutMs : updateTimeoutMs;
+}
+
 void UpdateRun::watchUpdates()
 {
     const qint64 now = clock->now();
@@ -239,7 +244,7 @@ void UpdateRun::watchUpdates()
         const RunDevice &device = runDevices.at(i);
         if (!device.inFlight())
             continue;
-        const int limit = device.state == RunDevice::Installing ? installTimeoutMs : updateTimeoutMs;
+        const int limit = silenceAllowed(device);
         if (now - device.lastSign <= limit)
             continue;
         switch (device.state) {
@@ -267,7 +272,7 @@ void UpdateRun::rearm()
     }
     for (const RunDevice &device : qAsConst(runDevices)) {
         if (device.inFlight())
-            sooner(device.lastSign + (device.state == RunDevice::Installing ? installTimeoutMs : updateTimeoutMs) + 1);
+            sooner(device.lastSign + silenceAllowed(device) + 1);
     }
     clock->wakeAt(when);
 }

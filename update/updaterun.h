@@ -118,6 +118,8 @@ private:
     void fillFlight();
     void touch(int device);
     void failDevice(int device, RunDevice::Failure reason, int at = 0, int of = 0);
+    // How long the device may go without a sign of life in its state, ms.
+    int silenceAllowed(const RunDevice &device) const;
     void watchUpdates();
     // Names the run's package as it is on disk: another file, or the same one changed, is another package.
     static QString packageKey(const QString &path);
