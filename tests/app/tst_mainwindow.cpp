@@ -28,8 +28,6 @@
 #include "support/qrreader.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "status/harddisk.h"
-#include "status/harddiskitem.h"
 #include "status/qrcode.h"
 #include "support/debuglines.h"
 #include "support/mainwindowfixture.h"
@@ -49,9 +47,6 @@ Q_DECLARE_METATYPE(Qt::MouseButton)
 // How a dialog opens, its class, its title bar (empty: it stays put), its close button, and its title label and text.
 struct DialogCase { QByteArray how; QString dialog, header, closer, titleLabel, title; };
 Q_DECLARE_METATYPE(DialogCase)
-// A disk's size in MB and as shown, its state word, and which boxes say yes: inserted, formatted, enough space, mounted, ready.
-struct DiskCase { int megabytes; QString sizeText; int state; QString yes; };
-Q_DECLARE_METATYPE(DiskCase)
 // The ip, mask, gateway and dns typed, the warnings shown, and the press that sends (0: never).
 struct InputCase { QStringList texts, warnings; int sentOnPress; };
 Q_DECLARE_METATYPE(InputCase)
@@ -565,44 +560,6 @@ private slots:
     {
         dragTitleBar(window, "widget_header");
         window->closeAdmin();
-    }
-
-    void disk_dialog_shows_size_and_state_and_selects_one_tile_data()
-    {
-        QTest::addColumn<DiskCase>("c");
-        QTest::newRow("1024 MB, inserted and formatted") << DiskCase{1024, "1024MB", 0x05, "11000"};
-        QTest::newRow("1025 MB, everything") << DiskCase{1025, "1025MB(1.00GB)", 0x1F, "11111"};
-        QTest::newRow("just over 1 TB, space, mounted and ready, higher bits ignored") << DiskCase{1048577, "1048577MB(1.00TB)", 0xFA, "00111"};
-        QTest::newRow("negative size, all bits") << DiskCase{-5, "-5MB", -1, "11111"};
-    }
-
-    void disk_dialog_shows_size_and_state_and_selects_one_tile()
-    {
-        QFETCH(DiskCase, c);
-        know({TestRecords::record("00:1A:2B:3C:00:07")});
-        window->selectDev(0);   // disks are a device's
-        window->clickMenu(QStringLiteral("hardDisk"));
-        auto *disk = window->findChild<HardDisk *>();
-        QCOMPARE(disk->getDiskSize(c.megabytes), c.sizeText);
-        disk->getDiskType(~c.state);   // the opposite word first, so that every pair has to turn over
-        disk->getDiskType(c.state);
-        QString shown;
-        for (const QByteArray box : {"checkBox_insert", "checkBox_format", "checkBox_space", "checkBox_mount", "checkBox_ready"}) {
-            const bool set = child<QCheckBox>(disk, box + "True")->isChecked();
-            QVERIFY2(set != child<QCheckBox>(disk, box + "False")->isChecked(), box);
-            shown += QLatin1Char(set ? '1' : '0');
-        }
-        QCOMPARE(shown, c.yes);
-        disk->loadDisks(3);
-        const QList<HardDiskItem *> tiles = disk->disks();
-        QCOMPARE(tiles.size(), 3);
-        QCOMPARE(tiles.at(2)->findChild<QLabel *>("label")->text(), QStringLiteral("磁盘3"));   // counted from one
-        QVERIFY(tiles.at(0)->isSelected() && !tiles.at(2)->isSelected());
-        QTest::mouseClick(tiles.at(2), Qt::LeftButton);
-        QVERIFY(!tiles.at(0)->isSelected() && !tiles.at(1)->isSelected() && tiles.at(2)->isSelected());
-        disk->selectDisk(3);   // past the last: none
-        QVERIFY(!tiles.at(2)->isSelected());
-        window->closeHardDisk();
     }
 
     void qr_panel_shows_the_selected_devices_mac()

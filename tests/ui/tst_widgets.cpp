@@ -1,12 +1,11 @@
 // The tool's own small widgets without the protocol engine, the address rules
-// of the network dialog, the QR code and the images compiled into the tool.
+// of the network dialog and the QR code.
 // Presses go through the window as the window system delivers them: grabs and
 // propagation are real.
 // The label-buttons also press by keyboard and through the accessibility action.
 
 #include <QtTest>
 #include <QAccessible>
-#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 
@@ -69,16 +68,6 @@ const QMap<QString, Kind> &kinds()
 
 // The label-buttons.
 const char *const LabelButtons[] = {"Btn", "PswBtn", "NetTabBtn", "MenuItem"};
-
-// Each image with the smallest width and height it may have where it is shown.
-const QList<QPair<QString, int>> kEmbedded{
-    {":/btn/images/option.png", 20}, {":/btn/images/option2.png", 20}, {":/btn/images/btn_close_pre.png", 28},
-    {":/btn/images/btn_min_pre.png", 20}, {":/btn/images/NVR.png", 48}, {":/btn/images/DVR.png", 48},
-    {":/btn/images/c512.png", 16}, {":/btn/images/btn_psw_visible.png", 20}, {":/btn/images/btn_psw_invisible.png", 20},
-    {":/logo/images/logo/norvan_logo.ico", 32}, {":/logo/images/logo/vessik.ico", 32}, {":/logo/images/logo/trellik.ico", 32},
-};
-
-QImage load(const QString &path) { return QImage(path).convertToFormat(QImage::Format_ARGB32); }
 
 } // namespace
 
@@ -165,63 +154,6 @@ private slots:
             QTest::keyClick(made, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         }
         QCOMPARE(spy.size(), c.reports);
-    }
-
-    void focused_label_button_shows_a_focus_mark_data()
-    {
-        QTest::addColumn<QString>("widget");
-        for (const char *widget : LabelButtons)
-            QTest::newRow(widget) << widget;
-    }
-
-    void focused_label_button_shows_a_focus_mark()
-    {
-        QFETCH(QString, widget);
-        QWidget *button = kinds().value(widget).make(window);
-        button->setGeometry(50, 50, 120, 24);
-        showWindow();
-        button->clearFocus();   // the window gave it the focus as its only focusable child
-        const QColor mark(0x3d, 0x9b, 0xff);
-        // The right edge: a tab's text lies over its left part.
-        const auto edge = [&] { return button->grab().toImage().pixelColor(118, 12); };
-        QVERIFY(edge() != mark);
-        QApplication::setActiveWindow(window);
-        button->setFocus(Qt::TabFocusReason);
-        QVERIFY(button->hasFocus());
-        QCOMPARE(edge(), mark);
-    }
-
-    void selection_darkens_a_tab_or_tile_and_lightens_its_text_data()
-    {
-        QTest::addColumn<QString>("widget");
-        QTest::newRow("network tab") << "NetTabBtn";
-        QTest::newRow("disk tile") << "HardDiskItem";
-    }
-
-    void selection_darkens_a_tab_or_tile_and_lightens_its_text()
-    {
-        QFETCH(QString, widget);
-        window->setStyleSheet("background-color:#dee2e6;");   // the dialogs' body
-        QWidget *made = kinds().value(widget).make(window);
-        made->setGeometry(10, 8, 200, 34);
-        showWindow();
-        auto *label = made->findChild<QLabel *>();
-        auto look = [&](bool selected) {
-            for (bool state : {!selected, selected}) {
-                if (auto *tab = qobject_cast<NetTabBtn *>(made))
-                    tab->setSelected(state);
-                else
-                    static_cast<HardDiskItem *>(made)->setSelected(state);
-            }
-            label->ensurePolished();
-            return qMakePair(window->grab().toImage().pixelColor(made->geometry().topRight() + QPoint(-5, 2)).lightness(),
-                             label->palette().color(QPalette::WindowText).lightness());
-        };
-        const auto plain = look(false);
-        const auto selected = look(true);
-        QVERIFY2(selected.first + 40 < plain.first, qPrintable(QString("%1 %2").arg(selected.first).arg(plain.first)));
-        QVERIFY2(selected.second > plain.second + 60, qPrintable(QString("%1 %2").arg(selected.second).arg(plain.second)));
-        QCOMPARE(look(false), plain);
     }
 
     void entry_lights_under_the_pointer_and_a_left_press_raises_its_command_and_closes_the_menu_data()
@@ -391,36 +323,6 @@ private slots:
     {
         QFETCH(QString, text);
         QVERIFY(QRCode::render(text, 130).isNull());
-    }
-
-    // The images compiled into the tool, read the way the windows read them.
-    void embedded_image_is_there_and_distinct_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("minimumSize");
-        for (const auto &[path, size] : kEmbedded)
-            QTest::newRow(qPrintable(path)) << path << size;
-    }
-
-    // Fails for a missing or unreadable file, an image too small for where it
-    // is shown, and two names carrying the same picture (close drawn as minimise).
-    void embedded_image_is_there_and_distinct()
-    {
-        QFETCH(QString, path);
-        QFETCH(int, minimumSize);
-        const QImage image = load(path);
-        QVERIFY2(!image.isNull(), "not embedded or not readable");
-        QVERIFY(image.width() >= minimumSize && image.height() >= minimumSize);
-        for (const auto &other : kEmbedded)
-            QVERIFY2(other.first == path || load(other.first) != image, qPrintable("same picture as " + other.first));
-    }
-
-    // An icon file without the size the window shows is rescaled there, blurred.
-    void icons_hold_the_sizes_they_are_shown_at()
-    {
-        QVERIFY(QIcon(":/logo/images/logo/norvan_logo.ico").availableSizes().contains(QSize(32, 32)));
-        QVERIFY(QIcon(":/logo/images/logo/vessik.ico").availableSizes().contains(QSize(32, 32)));
-        QVERIFY(QIcon(":/logo/images/logo/trellik.ico").availableSizes().contains(QSize(20, 20)));
     }
 };
 

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -80,33 +79,6 @@ private slots:
         if (dialog())
             QTest::mouseClick(ui.child<QPushButton>("pushButton", dialog()), Qt::LeftButton);
         run->resetUpdate();
-    }
-
-    void progress_reports_set_line_bar_and_percent_data()
-    {
-        QTest::addColumn<QList<int>>("reports");   // packets sent, of all, in pairs
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("one of three") << QList<int>{1, 3} << "Sending packet 1 of 3" << 33;
-        QTest::newRow("last packet keeps the bar") << QList<int>{1, 3, 2, 3, 3, 3} << "Sending packet 3 of 3" << 66;
-        QTest::newRow("five of five alone") << QList<int>{5, 5} << "Sending packet 5 of 5" << 0;
-        QTest::newRow("report after a reset") << QList<int>{1, 2, 7, 0} << "Sending packet 7 of 0" << 50;
-        QTest::newRow("large counts do not overflow") << QList<int>{2000000000, 2147483647}
-                                                      << "Sending packet 2000000000 of 2147483647" << 93;
-    }
-
-    void progress_reports_set_line_bar_and_percent()
-    {
-        QFETCH(QList<int>, reports);
-        QFETCH(QString, line);
-        QFETCH(int, percent);
-        alone = new Update(window);
-        alone->showInCenter();
-        for (int i = 0; i < reports.size(); i += 2)
-            emit run->sendUpdateMsg(reports[i], reports[i + 1]);
-        QCOMPARE(text("label"), line);
-        QCOMPARE(ui.child<QProgressBar>("progressBar", alone)->value(), percent);
-        QCOMPARE(text("label_progress"), QString::number(percent) + QLatin1Char('%'));
     }
 
     void a_failed_row_says_why_in_red_data()
