@@ -6,9 +6,14 @@
 
 #include "update/file.h"
 
-// One device that connected back to the update server.
+// One device that connected back to the update server; it owns the package
+// file it is being sent.
 struct UpdateClient
 {
+    UpdateClient() = default;
+    Q_DISABLE_COPY_MOVE(UpdateClient)
+    ~UpdateClient() { delete file; }
+
     int descriptor = 0;
     File *file = nullptr;   // the package being sent; null until the device asks for it
     int device = -1;        // its place in the run's device list; -1 for a connection of no run device

@@ -55,8 +55,6 @@ UpdateRun::UpdateRun(Engine engine, UpdateTransport *transport, UpdateClock *clo
 
 UpdateRun::~UpdateRun()
 {
-    for (UpdateClient *client : qAsConst(clientList))
-        delete client->file;
     qDeleteAll(clientList);
     if (s_instance == this)
         s_instance = nullptr;
@@ -346,7 +344,6 @@ void UpdateRun::disConnected(int descriptor)
                 packet = client->file->packetsDone();
                 packets = client->file->getPacketCount();
             }
-            delete client->file;
             delete client;
             break;
         }
@@ -638,8 +635,6 @@ void UpdateRun::resetUpdate()
     packetSent = 0;
     runDevices.clear();
     tcpPending.clear();
-    for (UpdateClient *client : qAsConst(clientList))
-        delete client->file;
     qDeleteAll(clientList);
     clientList.clear();
     engine.runOver();
