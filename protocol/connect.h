@@ -60,7 +60,6 @@ public:
     // Automatic search waits from a device's update request until the run is over.
     void sendUpdateRequest(Dev *dev);
     void updateRunOver();
-    bool isUpdating() const { return updating; }
 
     // Request timeouts.
     void addTimeout(int cmd, void (Connect::*callback)());

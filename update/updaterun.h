@@ -65,7 +65,6 @@ public:
     void setUpdateTimeout(int ms, int installMs = 0);
     // Forgets the run, its counts and its clients; the connections stay open.
     void resetUpdate();
-    bool isUpdating() const { return updating; }
     int clientCount() const { return clientList.size(); }
     // The run's package as measured (invalid until then), and the mac of its device i.
     const Package &updatePackage() const { return package; }
