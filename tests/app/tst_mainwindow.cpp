@@ -1,18 +1,15 @@
 // The main window against simulated devices: each gesture reaches the device
 // (the bytes are the engine tests' business) and its outcome shows; and what
-// only the window shows: its dialogs opening, moving and closing, English texts,
-// and the window without a mouse: names for every control, Escape, Enter, Tab.
+// only the window shows: its dialogs opening alone, centred and in English,
+// and closing by Escape or their close control.
 
 #include <QtTest>
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -23,13 +20,9 @@
 
 #include "devsimprocess.h"
 #include "app/searcher.h"
-#include "protocol/adminservice.h"
 #include "protocol/connect.h"
-#include "support/qrreader.h"
 #include "registry/dev.h"
 #include "registry/devs.h"
-#include "status/qrcode.h"
-#include "support/debuglines.h"
 #include "support/mainwindowfixture.h"
 #include "support/records.h"
 #include "app/commandfeedback.h"
@@ -42,17 +35,12 @@
 #include "ui/menu.h"
 #include "update/updaterun.h"
 
-Q_DECLARE_METATYPE(Qt::MouseButton)
-
-// How a dialog opens, its class, its title bar (empty: it stays put), its close button, and its title label and text.
-struct DialogCase { QByteArray how; QString dialog, header, closer, titleLabel, title; };
+// How a dialog opens, its class, its close button, and its title label and text.
+struct DialogCase { QByteArray how; QString dialog, closer, titleLabel, title; };
 Q_DECLARE_METATYPE(DialogCase)
 // The ip, mask, gateway and dns typed, the warnings shown, and the press that sends (0: never).
 struct InputCase { QStringList texts, warnings; int sentOnPress; };
 Q_DECLARE_METATYPE(InputCase)
-// The menu entry, what it leaves on the clipboard and the page it opens.
-struct CopyCase { QString entry, clipboard, opened; };
-Q_DECLARE_METATYPE(CopyCase)
 
 class TestMainWindow : public QObject
 {
@@ -62,7 +50,6 @@ class TestMainWindow : public QObject
     Searcher *window = nullptr;
     Connect *engine = Connect::instance();
     Devs *devs = Devs::instance();
-    QStringList openedUrls;
 
     QAbstractItemModel *model() const { return ui.list()->model(); }
     QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
@@ -143,9 +130,6 @@ class TestMainWindow : public QObject
     template<typename T = QWidget>
     T *child(QWidget *parent, const char *name) const { return ui.child<T>(name, parent); }
 
-public slots:
-    void urlOpened(const QUrl &url) { openedUrls << url.toString(); }
-
 private slots:
     void initTestCase()
     {
@@ -155,29 +139,6 @@ private slots:
     }
 
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-    void menu_copies_an_address_or_opens_the_web_page_data()
-    {
-        QTest::addColumn<CopyCase>("c");
-        QTest::newRow("copy ip") << CopyCase{"widget_copyIp", "192.168.147.21", ""};
-        QTest::newRow("copy mac") << CopyCase{"widget_copyMac", "00:1A:2B:3C:00:01", ""};
-        QTest::newRow("web page") << CopyCase{"widget_openWeb", "", "http://192.168.147.21/"};
-    }
-
-    void menu_copies_an_address_or_opens_the_web_page()
-    {
-        QFETCH(CopyCase, c);
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 2));
-        QGuiApplication::clipboard()->clear();
-        openedUrls.clear();
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "urlOpened");
-        ui.rightClickRow(1);
-        ui.chooseMenuEntry(qPrintable(c.entry));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), c.clipboard);
-        QCOMPARE(openedUrls, c.opened.isEmpty() ? QStringList() : QStringList{c.opened});
-    }
 
     void clean_list_refills_the_list_in_english_and_auto_search_starts_and_stops()
     {
@@ -325,42 +286,6 @@ private slots:
         QVERIFY(sim.waitForLog([&](const QList<QJsonObject> &) { return !sim.received(Wire::CommandPort, Wire::RESET_DEVICE).isEmpty(); }));
     }
 
-    void menu_opens_just_below_and_right_of_the_pointer_data()
-    {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("first row") << "first";
-        QTest::newRow("middle row") << "middle";
-        QTest::newRow("last visible row") << "last";
-    }
-
-    // Also run at QT_SCALE_FACTOR=2 (tst_mainwindow_scaled).
-    void menu_opens_just_below_and_right_of_the_pointer()
-    {
-        QFETCH(QString, row);
-        QList<msg_broadcast_t> records;
-        for (int i = 0; i < 40; ++i)
-            records << TestRecords::record(QStringLiteral("00:1A:2B:3C:01:%1").arg(i, 2, 10, QLatin1Char('0')));
-        know(records);
-        QWidget *rows = ui.list()->viewport();
-        const int last = ui.list()->indexAt(QPoint(5, rows->height() - 2)).row();
-        QVERIFY(last > 2);
-        const int pressed = row == QLatin1String("first") ? 0 : row == QLatin1String("middle") ? last / 2 : last;
-        const QPoint at = ui.list()->visualRect(model()->index(pressed, 1)).center();
-        QContextMenuEvent press(QContextMenuEvent::Mouse, at, rows->mapToGlobal(at));
-        QApplication::sendEvent(rows, &press);
-        const QPoint pointer = rows->mapTo(window, at);
-        const QRect placed = menu()->geometry();
-        QVERIFY(menu()->isVisible());
-        QVERIFY2(window->rect().contains(placed), "the menu lies whole inside the window");
-        QVERIFY2(placed.left() > pointer.x() && placed.left() <= pointer.x() + 4, "just right of the pointer");
-        // Opened low, it is lifted to stay inside the window.
-        if (placed.bottom() < window->height() - 1)
-            QVERIFY2(placed.top() > pointer.y() && placed.top() <= pointer.y() + 4, "just below the pointer");
-        else
-            QVERIFY(row == QLatin1String("last"));
-        window->closeMenu();
-    }
-
     void reset_reaches_the_chosen_devices_only_data()
     {
         QTest::addColumn<QString>("gesture");   // the menu entry on row 2, or a LAN reset dialog button
@@ -469,65 +394,22 @@ private slots:
         QCOMPARE(dialog->isVisible(), c.sentOnPress == 0);
     }
 
-    void debug_window_shows_the_lines_raised_while_it_is_open()
-    {
-        DevsimProcess sim;
-        QVERIFY(ui.fillList(sim, 2));
-        AdminService::instance()->debug("[S]before the window", AdminService::Sent);
-        open("label_admin");
-        auto *list = child<QListWidget>(window, "listWidget");
-        QCOMPARE(list->count(), 0);
-        // Exactly the lines raised meanwhile, also those of an earlier command's follow-up search.
-        QSignalSpy raised(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
-        ui.click("pushButton_search");
-        QTRY_VERIFY_WITH_TIMEOUT(raised.size() >= 3, 3000);   // the search and two answers
-        QCOMPARE(list->item(0)->text(), QStringLiteral("[S]search"));
-        QStringList shown;
-        for (int i = 0; i < list->count(); ++i)
-            shown << list->item(i)->text();
-        QCOMPARE(shown, debugLines(raised));
-        window->closeAdmin();
-    }
-
-    // The bar moves with its window, so each step lands the pointer at the
-    // press point plus that step's movement; a right drag then moves nothing.
-    void dragTitleBar(QWidget *moved, const char *header)
-    {
-        QWidget *bar = child(moved, header);
-        const QPoint start = moved->pos();
-        auto drag = [bar](Qt::MouseButton button) {
-            const QPoint press(40, 10);
-            QTest::mousePress(bar, button, {}, press);
-            for (const QPoint step : {QPoint(3, 1), QPoint(9, 4)}) {
-                QMouseEvent move(QEvent::MouseMove, press + step, Qt::NoButton, button, Qt::NoModifier);
-                QApplication::sendEvent(bar, &move);
-            }
-            QTest::mouseRelease(bar, button, {}, press + QPoint(9, 4));
-        };
-        drag(Qt::LeftButton);
-        QTRY_COMPARE(moved->pos(), start + QPoint(12, 5));
-        if (moved == window)
-            open("label_admin");   // the bar gets the press, the label keeps the release
-        drag(Qt::RightButton);
-        QCOMPARE(moved->pos(), start + QPoint(12, 5));
-    }
-
     // Each dialog by keyboard where there is a way to it (how label-buttons
     // press by keyboard is tst_widgets' business), else by its widget or menu command.
-    void dialog_opens_alone_centred_in_english_moves_and_closes_data()
+    void dialog_opens_alone_centred_in_english_and_closes_data()
     {
         QTest::addColumn<DialogCase>("c");
         QTest::newRow("network config: Enter on a row")
-                << DialogCase{"Enter on row 1", "DevManager", "widget_header", "pushButton_cancle", "label_9", "Network config"};
-        QTest::newRow("lan reset") << DialogCase{"pushButton_moreReset", "MoreReset", "widget", "label_2", "label", "LAN device reset"};
-        QTest::newRow("debug: Space") << DialogCase{"Space on Debug", "Admin", "widget_header", "label_close", "label", "Admin mode"};
-        QTest::newRow("stream") << DialogCase{"widget_main", "VideoInfo", "", "pushButton_cancle", "", ""};
+                << DialogCase{"Enter on row 1", "DevManager", "pushButton_cancle", "label_9", "Network config"};
+        QTest::newRow("lan reset") << DialogCase{"pushButton_moreReset", "MoreReset", "label_2", "label", "LAN device reset"};
+        QTest::newRow("debug: Space") << DialogCase{"Space on Debug", "Admin", "label_close", "label", "Admin mode"};
+        QTest::newRow("stream") << DialogCase{"widget_main", "VideoInfo", "pushButton_cancle", "", ""};
         // These have no entry in the English catalogue and stay Chinese.
-        QTest::newRow("hardware") << DialogCase{"hardware", "Hardware", "widget_header", "label_close", "label", "硬件接口"};
-        QTest::newRow("disks") << DialogCase{"hardDisk", "HardDisk", "widget_header", "label_close", "label", "磁盘管理"};
+        QTest::newRow("hardware") << DialogCase{"hardware", "Hardware", "label_close", "label", "硬件接口"};
+        QTest::newRow("disks") << DialogCase{"hardDisk", "HardDisk", "label_close", "label", "磁盘管理"};
     }
 
-    void dialog_opens_alone_centred_in_english_moves_and_closes()
+    void dialog_opens_alone_centred_in_english_and_closes()
     {
         QFETCH(DialogCase, c);
         DevsimProcess sim;
@@ -546,69 +428,12 @@ private slots:
             const QString unnamed = unnamedControl(shown);
             QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed));
         }
-        if (!c.header.isEmpty())
-            dragTitleBar(shown, qPrintable(c.header));
         // The new dialog has the keyboard focus, so Escape reaches it.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return !shown || !shown->isVisible(); }, 1000));
         shown = openDialog(c.how, c.dialog);
         QTest::mouseClick(child(shown, qPrintable(c.closer)), Qt::LeftButton);
         QVERIFY(!shown || !shown->isVisible());
-    }
-
-    void main_window_title_bar_drag_moves_it()
-    {
-        dragTitleBar(window, "widget_header");
-        window->closeAdmin();
-    }
-
-    void qr_panel_shows_the_selected_devices_mac()
-    {
-        const QStringList macs{"00:1A:2B:3C:00:01", "00:1A:2B:3C:00:02"};
-        know({TestRecords::record(macs.at(0), "192.168.147.20"), TestRecords::record(macs.at(1), "192.168.147.21")});
-        auto *panel = window->findChild<QRCode *>();
-        for (int row = 0; row < macs.size(); ++row) {
-            window->selectDev(row);
-            window->clickMenu(QStringLiteral("qrcode"));
-            QVERIFY(panel->isVisible());
-            // What the installer's phone sees: the square as drawn in the window.
-            QCOMPARE(readQRCode(panel->grab().toImage()), macs.at(row));
-        }
-        // Unencodable text keeps the last picture.
-        const qint64 shown = panel->pixmap().cacheKey();
-        panel->showQRCode(QString(3000, QLatin1Char('#')));
-        QCOMPARE(panel->pixmap().cacheKey(), shown);
-        window->closeMenu();   // the menu takes the panel with it
-        QVERIFY(!panel->isVisible());
-    }
-
-    void tab_walks_the_window_in_reading_order_through_controls_named_in_english()
-    {
-        const QString unnamed = unnamedControl(window->centralWidget());
-        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed));
-        const QStringList expected = {"label_minize", "label_close", "lineEdit_fileAddress", "pushButton_file",
-            "lineEdit_filter", "pushButton_export", "pushButton_import", "pushButton_report", "treeView", "pushButton_search", "pushButton_auto", "pushButton_clean", "pushButton_2",
-            "pushButton_allIp", "pushButton", "pushButton_moreReset"};
-        QApplication::setActiveWindow(window);
-        ui.child("label_admin")->setFocus();
-        QStringList walked;
-        for (int i = 0; i < expected.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            walked.append(QApplication::focusWidget()->objectName());
-        }
-        QCOMPARE(walked, expected);
-    }
-
-    // The lab's tool host is ours: en0 gets a new address, then the old one back.
-    void local_address_label_follows_the_machine()
-    {
-        auto *label = ui.child<QLabel>("label_thisIp");
-        QCOMPARE(label->text(), QStringLiteral("192.168.147.101"));
-        const QString swap = QStringLiteral("ip addr del 192.168.147.%1/24 dev en0 && ip addr add 192.168.147.%2/24 dev en0");
-        QCOMPARE(QProcess::execute("sh", {"-c", swap.arg(101).arg(102)}), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("192.168.147.102"), 10500);
-        QCOMPARE(QProcess::execute("sh", {"-c", swap.arg(102).arg(101) + " && ip route replace default dev en0 src 192.168.147.101"}), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("192.168.147.101"), 10500);
     }
 };
 

@@ -186,22 +186,6 @@ private slots:
         QCOMPARE(summary->text(), "1 of 2 devices answer at their planned address");
         QCOMPARE(child<QLabel>(&dialog, "label_counts")->text(), "1 will change, 1 already so, 1 answering");
     }
-
-    void escape_and_close_label_close_both_dialogs()
-    {
-        AddressRangeForm form;
-        PlanDryRun dryRun;
-        for (QWidget *dialog : {static_cast<QWidget *>(&form), static_cast<QWidget *>(&dryRun)}) {
-            dialog->show();
-            QVERIFY(QTest::qWaitForWindowActive(dialog));
-            QSignalSpy closed(dialog, SIGNAL(closeMsg()));
-            QVERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-            QTest::mouseClick(child<QWidget>(dialog, "label_close"), Qt::LeftButton);
-            QCOMPARE(closed.count(), 2);
-            dialog->hide();
-        }
-    }
 };
 
 QTEST_MAIN(TestPlanDialogs)

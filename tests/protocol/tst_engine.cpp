@@ -193,21 +193,6 @@ private slots:
         QCOMPARE(sim.received(Wire::SearchPort, Wire::SET_NETWORK).size(), 0);
     }
 
-    void reset_all_resets_offline_devices_too()
-    {
-        DevsimProcess sim;
-        QVERIFY(discover(sim, 3));
-        QVERIFY(sim.command("silent 2"));
-        QVERIFY(settle(sim));
-        QTRY_COMPARE(devs->getDevList().at(2)->online, 0);
-        engine->resetAll();
-        QVERIFY(settle(sim, Wire::CommandPort, Wire::RESET_DEVICE, 3));
-        const QList<QJsonObject> resets = sim.received(Wire::CommandPort, Wire::RESET_DEVICE);
-        QCOMPARE(resets.size(), 3);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(DevsimProcess::hex(resets.at(i)).mid(16, 276), sim.record(i));
-    }
-
     void repair_sweep_resets_96_addresses_in_order()
     {
         DevsimProcess sim;

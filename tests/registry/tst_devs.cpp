@@ -1,5 +1,5 @@
-// The registry as the engine feeds it: one row per mac text, rows kept through
-// thousands of answers, the bound on their number, ageing, and the selection.
+// The registry as the engine feeds it: one row per mac text, the bound on the
+// number of rows, and the selection.
 // Runs in the lab because the registry brings up the protocol engine.
 
 #include <QtTest>
@@ -22,7 +22,6 @@ class TestDevs : public QObject
     {
         emit Connect::instance()->receiveMsg(QHostAddress(from), 1, TestRecords::record(mac), Wire::BroadcastAnswerPort);
     }
-    static QString macOf(const Dev *dev) { return Wire::readText(dev->info.mac); }
 
 private slots:
     void initTestCase() { devs = Devs::instance(); }
@@ -58,28 +57,6 @@ private slots:
         QCOMPARE(devs->getDevList().at(rows - 1)->addr.toString(), QStringLiteral("192.168.147.2"));   // the answer replaced the row
     }
 
-    void thousands_of_devices_keep_their_rows()
-    {
-        const auto mac = [](int i) { return QStringLiteral("00:1A:2B:3C:%1").arg(i, 4, 16, QLatin1Char('0')); };
-        for (int i = 0; i < 3000; ++i)
-            answer(mac(i));
-        QSignalSpy rows(devs, SIGNAL(loadDevMsg(int)));
-        for (int i = 2999; i >= 0; i -= 7)
-            answer(mac(i), "192.168.147.12");
-        QCOMPARE(devs->getDevList().size(), 3000);
-        QCOMPARE(rows.size(), 429);
-        for (const QList<QVariant> &call : rows) {
-            const Dev *dev = devs->getDevList().at(call.at(0).toInt());
-            QCOMPARE(macOf(dev), mac(call.at(0).toInt()));
-            QCOMPARE(dev->addr.toString(), QStringLiteral("192.168.147.12"));
-        }
-        devs->clear();   // the index goes with the records
-        answer(mac(2999));
-        answer(mac(5));
-        QCOMPARE(devs->getDevList().size(), 2);
-        QCOMPARE(macOf(devs->getDevList().at(1)), mac(5));
-    }
-
     void spoofed_macs_stop_at_the_bound()
     {
         QSignalSpy log(AdminService::instance(), SIGNAL(debugMsg(QString,int)));
@@ -100,19 +77,6 @@ private slots:
             QCOMPARE(full, fill);
             devs->clear();
         }
-    }
-
-    void a_search_ages_each_online_row_once()
-    {
-        answer("m1");
-        answer("m2");
-        QSignalSpy rows(devs, SIGNAL(loadDevMsg(int)));
-        devs->updateOnline();
-        devs->updateOnline();   // rows already offline are not announced again
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(devs->getDevList().at(1)->online, 0);
-        answer("m2");
-        QCOMPARE(devs->getDevList().at(1)->online, 1);
     }
 
     void selection_ignores_rows_outside_the_list_and_goes_with_clear()

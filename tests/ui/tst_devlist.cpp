@@ -1,8 +1,7 @@
-// The device list as the registry drives it: rows, texts, colours, selection
-// and what a press raises.
+// The device list as the registry drives it: rows, texts, colours, sorting,
+// filtering, export, and the selection following a device that moves.
 
 #include <QtTest>
-#include <QClipboard>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,9 +12,6 @@
 #include "ui/devlist.h"
 #include "ui/treeview.h"
 
-// The button, the row pressed (-1: below the last row) and the signals raised.
-struct PressCase { Qt::MouseButton button; int row; QStringList raised; };
-Q_DECLARE_METATYPE(PressCase)
 // The column sorted, in which order, and the devices top to bottom.
 struct SortCase { int column; Qt::SortOrder order; QList<int> devices; };
 Q_DECLARE_METATYPE(SortCase)
@@ -121,30 +117,6 @@ private slots:
         QCOMPARE(text(1, 0), QString());
     }
 
-    void presses_raise_signals_in_order_data()
-    {
-        QTest::addColumn<PressCase>("c");
-        QTest::newRow("left press on row 1") << PressCase{Qt::LeftButton, 1, {"click", "select 1"}};
-        QTest::newRow("left press below the rows") << PressCase{Qt::LeftButton, -1, {"click"}};
-        QTest::newRow("right press on row 2") << PressCase{Qt::RightButton, 2, {"select 2", "menu"}};
-        QTest::newRow("right press below the rows") << PressCase{Qt::RightButton, -1, {"menu"}};
-    }
-
-    void presses_raise_signals_in_order()
-    {
-        QFETCH(PressCase, c);
-        for (int n = 1; n <= 3; ++n)
-            answer(n);
-        const QPoint point = c.row >= 0 ? inWindow(c.row) : view()->viewport()->mapTo(list, QPoint(100, 300));
-        QStringList got;   // the menu's place is checked in the main window
-        connect(list, &DevList::clickTreeViewMsg, this, [&] { got << "click"; });
-        connect(list, &DevList::selectRowMsg, this, [&](int r) { got << QStringLiteral("select %1").arg(r); });
-        connect(list, &DevList::openMenuMsg, this, [&] { got << "menu"; });
-        QTest::mouseClick(list->windowHandle(), c.button, {}, point);
-        disconnect(list, nullptr, this, nullptr);
-        QCOMPARE(got, c.raised);
-    }
-
     void header_click_sorts_as_a_person_reads_data()
     {
         QTest::addColumn<SortCase>("c");
@@ -216,19 +188,6 @@ private slots:
         QTest::keyClicks(list->findChild<QLineEdit *>(QStringLiteral("lineEdit_filter")), c.filter);
         QCOMPARE(column(3), c.macs);
         QTRY_COMPARE(shown.isEmpty() ? QString() : shown.last().at(0).toString(), c.counts);
-    }
-
-    void ctrl_c_copies_the_selected_rows_as_shown()
-    {
-        for (int n = 1; n <= 3; ++n)
-            answer(n);
-        QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, inWindow(2));
-        QTest::mouseClick(list->windowHandle(), Qt::LeftButton, Qt::ControlModifier, inWindow(0));
-        QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(),
-                 QStringLiteral("设备1\t192.168.147.31\t192.168.147.11:18153\t%1\tV2.3.1\t在线\n"
-                                "设备3\t192.168.147.33\t192.168.147.13:18153\t%2\tV2.3.3\t在线\n").arg(mac(1), mac(3)));
-        QCOMPARE(list->selectedDevRows(), (QList<int>{0, 2}));
     }
 
     // A device names its own version: commas, quotes and formulas must come back as sent.
